@@ -32,6 +32,8 @@ ConnectionItemAttributes connectionItemAttributesFromListingLine(const ListingLi
 QList<ConnectionItemAttributes> connectionItemAttributesFromListing(const QByteArray& listing,
                                                                     int64_t now) {
     QList<ConnectionItemAttributes> records;
+    // Growing a list of records copies them all, so size it once up front.
+    records.reserve(listing.count('\n') + 1);
     const char* const bytes = listing.constData();
     const qsizetype size = listing.size();
     qsizetype lineStart = 0;
@@ -53,7 +55,7 @@ QList<ConnectionItemAttributes> connectionItemAttributesFromListing(const QByteA
                 (info.nameLength == 1 && info.name[0] == '.') ||
                 (info.nameLength == 2 && info.name[0] == '.' && info.name[1] == '.');
             if (!dotEntry)
-                records.append(connectionItemAttributesFromListingLine(info));
+                records.emplace_back(connectionItemAttributesFromListingLine(info));
         }
         lineStart = next;
     }
