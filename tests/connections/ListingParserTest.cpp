@@ -361,7 +361,7 @@ TEST(ListingAttributes, UnixServerListing) {
                       record("www", "directory", 11, utc(2025, 2, 28), true, true),
                       record("up", "directory", 2, utc(2025, 2, 28), false, true),
                       record(QString::fromUtf8("café.txt"), "file", 0, utc(2023, 11, 3)),
-                      record(QString::fromLatin1("na\xefve.txt"), "file", 0, utc(2023, 11, 3)),
+                      record(QString("na") + QChar(0xDCEF) + "ve.txt", "file", 0, utc(2023, 11, 3)),
                       record("ends with cr", "file", 3, utc(2023, 11, 3)),
                   });
 }
@@ -401,6 +401,41 @@ TEST(ListingAttributes, WindowsVmsAndEplfListings) {
             record("RFC959.txt", "file", 10376, 839956783),
             record("empty", "file", 0, std::nullopt),
         });
+}
+
+TEST(ListingAttributes, ServerNamesRoundTripToTheirBytes) {
+    struct NameCase {
+        QByteArray bytes;
+        QString expected;
+    };
+    const NameCase cases[] = {
+        {"index.html", "index.html"},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", QString::fromUtf8("café € 😀")},
+        {"\xef\xbb\xbf" "bom", QString(QChar(0xFEFF)) + "bom"},
+        // Bytes outside valid UTF-8 are kept one by one.
+        {"na\xefve", QString("na") + QChar(0xDCEF) + "ve"},
+        {"\xff\xfe", QString(QChar(0xDCFF)) + QChar(0xDCFE)},
+        {"\xc0\xaf", QString(QChar(0xDCC0)) + QChar(0xDCAF)},                     // overlong "/"
+        {"\xed\xa0\x80", QString(QChar(0xDCED)) + QChar(0xDCA0) + QChar(0xDC80)}, // surrogate
+        {"\xf4\x90\x80\x80",
+         QString(QChar(0xDCF4)) + QChar(0xDC90) + QChar(0xDC80) + QChar(0xDC80)},
+        {"cut\xe2\x82", QString("cut") + QChar(0xDCE2) + QChar(0xDC82)},
+        {"\x80mixed\xc3\xa9", QString(QChar(0xDC80)) + QString::fromUtf8("mixedé")},
+    };
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.bytes.toHex().toStdString());
+        ListingLineInfo info;
+        info.name = c.bytes.constData();
+        info.nameLength = int(c.bytes.size());
+        const QString name = listingEntryName(info);
+        EXPECT_EQ(name, c.expected);
+        EXPECT_EQ(serverStringFromBytes(c.bytes), c.expected);
+        EXPECT_EQ(serverBytesFromString(name), c.bytes);
+    }
+    // Plain strings encode as UTF-8, and a genuine surrogate pair is not taken for bytes.
+    const char32_t high[] = {0x10C80};
+    EXPECT_EQ(serverBytesFromString(QString::fromUcs4(high, 1)), QByteArray("\xf0\x90\xb2\x80"));
+    EXPECT_EQ(serverBytesFromString(QString::fromUtf8("Bob's page.html")), "Bob's page.html");
 }
 
 TEST(ListingAttributes, EmptyListing) {
