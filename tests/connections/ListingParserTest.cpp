@@ -411,7 +411,9 @@ TEST(ListingAttributes, ServerNamesRoundTripToTheirBytes) {
     const NameCase cases[] = {
         {"index.html", "index.html"},
         {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", QString::fromUtf8("café € 😀")},
-        {"\xef\xbb\xbf" "bom", QString(QChar(0xFEFF)) + "bom"},
+        {"\xef\xbb\xbf"
+         "bom",
+         QString(QChar(0xFEFF)) + "bom"},
         // Bytes outside valid UTF-8 are kept one by one.
         {"na\xefve", QString("na") + QChar(0xDCEF) + "ve"},
         {"\xff\xfe", QString(QChar(0xDCFF)) + QChar(0xDCFE)},
