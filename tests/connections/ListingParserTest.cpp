@@ -440,6 +440,36 @@ TEST(ListingAttributes, ServerNamesRoundTripToTheirBytes) {
     EXPECT_EQ(serverBytesFromString(QString::fromUtf8("Bob's page.html")), "Bob's page.html");
 }
 
+TEST(ListingAttributes, EveryByteStringRoundTrips) {
+    // All strings of up to two bytes, then longer ones from a fixed seed, biased towards the
+    // bytes that start and continue multi-byte sequences.
+    std::vector<QByteArray> samples;
+    for (int a = 0; a < 256; ++a) {
+        samples.push_back(QByteArray(1, char(a)));
+        for (int b = 0; b < 256; ++b)
+            samples.push_back(QByteArray{char(a), char(b)});
+    }
+    uint32_t seed = 2026;
+    const char pool[] = {'\x80', '\xbf', '\xc2', '\xdf', '\xe0', '\xed', '\xef', '\xf0',
+                         '\xf4', '\xf5', '\xa0', '\x9f', 'a',    '\0',   '\xff', '\x90'};
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray bytes;
+        for (int length = 3 + int(i % 6); length > 0; --length) {
+            seed = seed * 1664525u + 1013904223u;
+            bytes += pool[(seed >> 16) % sizeof pool];
+        }
+        samples.push_back(bytes);
+    }
+    for (const QByteArray& bytes : samples) {
+        const QString decoded = serverStringFromBytes(bytes);
+        ASSERT_EQ(serverBytesFromString(decoded), bytes) << bytes.toHex().toStdString();
+        // Valid UTF-8 reads as the standard decoder reads it.
+        if (QString::fromUtf8(bytes).toUtf8() == bytes && !bytes.startsWith("\xef\xbb\xbf")) {
+            ASSERT_EQ(decoded, QString::fromUtf8(bytes)) << bytes.toHex().toStdString();
+        }
+    }
+}
+
 TEST(ListingAttributes, EmptyListing) {
     EXPECT_TRUE(connectionItemAttributesFromListing(QByteArray()).isEmpty());
     EXPECT_TRUE(connectionItemAttributesFromListing("total 0\n").isEmpty());
