@@ -2,6 +2,40 @@
 
 namespace LineEndings {
 
+namespace {
+
+// One pass over the text (QString::replace reallocates as it goes on long texts).
+QString withoutCrBeforeLf(const QString& text) {
+    QString result(text.size(), Qt::Uninitialized);
+    const QChar* source = text.constData();
+    const qsizetype length = text.size();
+    QChar* target = result.data();
+    qsizetype written = 0;
+    for (qsizetype i = 0; i < length; ++i) {
+        if (source[i] == QLatin1Char('\r') && i + 1 < length && source[i + 1] == QLatin1Char('\n'))
+            continue;
+        target[written++] = source[i];
+    }
+    result.truncate(written);
+    return result;
+}
+
+QString withCrBeforeEveryLf(const QString& text) {
+    const qsizetype breaks = text.count(QLatin1Char('\n'));
+    if (breaks == 0)
+        return text;
+    QString result(text.size() + breaks, Qt::Uninitialized);
+    QChar* target = result.data();
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            *target++ = QLatin1Char('\r');
+        *target++ = c;
+    }
+    return result;
+}
+
+} // namespace
+
 int32_t detect(const QString& text, int32_t previous) {
     qsizetype position = -1;
     int32_t lineEnding = previous;
@@ -20,25 +54,19 @@ int32_t detect(const QString& text, int32_t previous) {
 QString textForEditing(const QString& text, int32_t lineEnding) {
     if (lineEnding != CRLF)
         return text;
-    QString result = text;
-    result.replace(QLatin1StringView("\r\n"), QLatin1StringView("\n"));
-    return result;
+    return withoutCrBeforeLf(text);
 }
 
 QString textForSaving(const QString& text, int32_t lineEnding) {
     if (lineEnding != CRLF)
         return text;
-    QString result = text;
-    result.replace(QLatin1Char('\n'), QLatin1StringView("\r\n"));
-    return result;
+    return withCrBeforeEveryLf(text);
 }
 
 QString textForInsertion(const QString& text) {
     if (!text.contains(QLatin1Char('\r')))
         return text;
-    QString result = text;
-    result.replace(QLatin1StringView("\r\n"), QLatin1StringView("\n"));
-    return result;
+    return withoutCrBeforeLf(text);
 }
 
 } // namespace LineEndings

@@ -508,21 +508,32 @@ uint32_t TextEncoding::declaredEncoding(const QByteArray& bytes) {
     return 0;
 }
 
-uint32_t TextEncoding::detectedEncoding(const QByteArray& bytes) {
-    if (decode(bytes, UTF8))
-        return UTF8;
+namespace {
+
+// Detection that keeps the text it decoded, so that a large file is not decoded twice.
+bool detectInto(const QByteArray& bytes, TextEncoding::Detection* detection) {
+    auto readsWith = [&](uint32_t encoding) {
+        QByteArray mark;
+        std::optional<QString> text = TextEncoding::decode(bytes, encoding, &mark);
+        if (!text)
+            return false;
+        *detection = {std::move(*text), encoding, mark};
+        return true;
+    };
+    if (readsWith(TextEncoding::UTF8))
+        return true;
 
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UCharsetDetector, void (*)(UCharsetDetector*)> detector(ucsdet_open(&status),
                                                                             ucsdet_close);
     if (U_FAILURE(status))
-        return 0;
+        return false;
     ucsdet_enableInputFilter(detector.get(), true);
     ucsdet_setText(detector.get(), bytes.constData(), static_cast<int32_t>(bytes.size()), &status);
     int32_t count = 0;
     const UCharsetMatch** matches = ucsdet_detectAll(detector.get(), &count, &status);
     if (U_FAILURE(status))
-        return 0;
+        return false;
     for (int32_t i = 0; i < count; ++i) {
         UErrorCode nameStatus = U_ZERO_ERROR;
         const char* name = ucsdet_getName(matches[i], &nameStatus);
@@ -533,16 +544,23 @@ uint32_t TextEncoding::detectedEncoding(const QByteArray& bytes) {
         // Text that starts with a byte-order mark is what the platform calls Unicode.
         if ((guess == "UTF-16LE" && startsWith(bytes, utf16LittleMark, 2)) ||
             (guess == "UTF-16BE" && startsWith(bytes, utf16BigMark, 2)))
-            encoding = Unicode;
+            encoding = TextEncoding::Unicode;
         else if ((guess == "UTF-32LE" && startsWith(bytes, utf32LittleMark, 4)) ||
                  (guess == "UTF-32BE" && startsWith(bytes, utf32BigMark, 4)))
-            encoding = UTF32;
+            encoding = TextEncoding::UTF32;
         else
-            encoding = encodingForCharSetName(QString::fromLatin1(guess));
-        if (encoding && decode(bytes, encoding))
-            return encoding;
+            encoding = TextEncoding::encodingForCharSetName(QString::fromLatin1(guess));
+        if (encoding && readsWith(encoding))
+            return true;
     }
-    return 0;
+    return false;
+}
+
+} // namespace
+
+uint32_t TextEncoding::detectedEncoding(const QByteArray& bytes) {
+    Detection detection;
+    return detectInto(bytes, &detection) ? detection.encoding : 0;
 }
 
 std::optional<TextEncoding::Detection>
@@ -561,7 +579,7 @@ TextEncoding::decodeDetectingEncoding(const QByteArray& bytes, uint32_t defaultE
     };
 
     if (readsWith(declaredEncoding(bytes)) || readsWith(defaultEncoding) ||
-        readsWith(detectedEncoding(bytes)))
+        detectInto(bytes, &detection))
         return detection;
 
     if (bytes.size() >= 3) {
