@@ -67,7 +67,8 @@ public:
     // Where a regular expression is invalid, as an index into the find text; NSNotFound else.
     uint32_t errorOffset() const { return m_errorOffset; }
 
-    // Every occurrence, front to back, none overlapping. An empty find text, an invalid
+    // Every occurrence, front to back, none overlapping. Regular expressions use ICU's syntax;
+    // "^" and "$" match at the start and end of every line. An empty find text, an invalid
     // pattern and empty regular-expression matches give none. A search stopped by the time
     // limit answers the matches found before it and reports TimedOut.
     QList<NSRange> matchesInString(const QString& text);

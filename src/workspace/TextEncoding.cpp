@@ -370,6 +370,23 @@ bool isNameCharacter(QChar c) {
            u == '='; // ICU's option suffixes ("UTF-16,version=1")
 }
 
+// A declaration found by reading the file as single bytes sits in ASCII-compatible text, so
+// it cannot be true of UTF-16 or UTF-32 (HTML pages that say "utf-16" are not): such a
+// declaration counts as none, rather than turning every pair of bytes into one character.
+uint32_t declarable(uint32_t encoding) {
+    switch (encoding) {
+    case TextEncoding::Unicode:
+    case TextEncoding::UTF16BigEndian:
+    case TextEncoding::UTF16LittleEndian:
+    case TextEncoding::UTF32:
+    case TextEncoding::UTF32BigEndian:
+    case TextEncoding::UTF32LittleEndian:
+        return 0;
+    default:
+        return encoding;
+    }
+}
+
 } // namespace
 
 QList<uint32_t> TextEncoding::availableStringEncodings() {
@@ -492,7 +509,8 @@ uint32_t TextEncoding::declaredEncoding(const QByteArray& bytes) {
             ++end;
         }
         // A name that does not resolve counts as no declaration at all.
-        if (const uint32_t encoding = encodingForCharSetName(text.sliced(start, end - start)))
+        if (const uint32_t encoding =
+                declarable(encodingForCharSetName(text.sliced(start, end - start))))
             return encoding;
     }
 
@@ -503,7 +521,7 @@ uint32_t TextEncoding::declaredEncoding(const QByteArray& bytes) {
         const qsizetype close = text.indexOf(QLatin1StringView("?>"), start);
         const qsizetype end = (close >= 0 ? close : length) - 1; // drops the closing quote
         if (end > start)
-            return encodingForCharSetName(text.sliced(start, end - start));
+            return declarable(encodingForCharSetName(text.sliced(start, end - start)));
     }
     return 0;
 }

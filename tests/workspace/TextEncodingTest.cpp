@@ -98,6 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TextEncoding::UTF8, QStringLiteral("DEFAULT CHARSET=utf8mb4; -- caf\u00e9")},
         DetectionCase{"SingleQuotedCharset", bytes("<meta charset='utf-8'>caf\xc3\xa9"), 0,
                       TextEncoding::UTF8, QStringLiteral("<meta charset='utf-8'>caf\u00e9")},
+        // Text in which a declaration can be read is not UTF-16, whatever it says.
+        DetectionCase{"DeclaredUtf16InAsciiText", bytes("<meta charset=\"utf-16\"><p>Hi</p>"), 0,
+                      TextEncoding::UTF8, QStringLiteral("<meta charset=\"utf-16\"><p>Hi</p>")},
         // An unknown charset falls through to the encoding declaration.
         DetectionCase{
             "UnknownCharsetThenXmlEncoding",
