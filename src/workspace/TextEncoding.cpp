@@ -495,6 +495,12 @@ uint32_t TextEncoding::declaredEncoding(const QByteArray& bytes) {
     if (length <= 9)
         return 0;
     const QLatin1StringView text(bytes.constData(), length);
+    const auto resolve = [&](qsizetype start, qsizetype end) -> uint32_t {
+        constexpr qsizetype longestName = 64; // no need to copy the rest of a large file
+        if (end <= start || end - start > longestName)
+            return 0;
+        return declarable(encodingForCharSetName(text.sliced(start, end - start)));
+    };
 
     const qsizetype charset = text.indexOf(QLatin1StringView("charset="), 0, Qt::CaseInsensitive);
     if (charset >= 0 && charset < length - 8) {
@@ -509,8 +515,7 @@ uint32_t TextEncoding::declaredEncoding(const QByteArray& bytes) {
             ++end;
         }
         // A name that does not resolve counts as no declaration at all.
-        if (const uint32_t encoding =
-                declarable(encodingForCharSetName(text.sliced(start, end - start))))
+        if (const uint32_t encoding = resolve(start, end))
             return encoding;
     }
 
@@ -520,8 +525,7 @@ uint32_t TextEncoding::declaredEncoding(const QByteArray& bytes) {
         const qsizetype start = declaration + 10; // after the equals sign and the opening quote
         const qsizetype close = text.indexOf(QLatin1StringView("?>"), start);
         const qsizetype end = (close >= 0 ? close : length) - 1; // drops the closing quote
-        if (end > start)
-            return declarable(encodingForCharSetName(text.sliced(start, end - start)));
+        return resolve(start, end);
     }
     return 0;
 }

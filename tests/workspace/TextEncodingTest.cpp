@@ -117,6 +117,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TextEncoding::MacOSRoman, QStringLiteral("plain ascii text")},
         DetectionCase{"DefaultCannotRead", bytes("caf\xc3\xa9 au lait"), TextEncoding::ASCII,
                       TextEncoding::UTF8, QStringLiteral("caf\u00e9 au lait")},
+        // A default without a converter here (Non Lossy ASCII) is passed over.
+        DetectionCase{"DefaultWithoutConverter", bytes("plain ascii text"),
+                      TextEncoding::NonLossyASCII, TextEncoding::UTF8,
+                      QStringLiteral("plain ascii text")},
         // Valid UTF-8 (plain ASCII included) is UTF-8 without any declaration.
         DetectionCase{"AsciiIsUtf8", bytes("<p>hello world</p>"), 0, TextEncoding::UTF8,
                       QStringLiteral("<p>hello world</p>")},
