@@ -142,3 +142,89 @@ TEST(KeychainAccess, ServiceNamesOfServerRecordsKeepTheirItemsApart) {
 }
 
 } // namespace
+
+#include "core/Settings.h"
+#include "projects/ProjectConnections.h"
+
+#include <QFileInfo>
+
+namespace {
+
+class ProjectConnectionsTest : public ::testing::Test {
+protected:
+    void SetUp() override { qputenv("QUORVEL_HOME", home.path().toUtf8()); }
+    void TearDown() override { qunsetenv("QUORVEL_HOME"); }
+    Project* project(const QString& title, const QString& scheme, const QString& port) {
+        Project* p = store.insertNewProject();
+        p->setTitle(title);
+        Connection* c = store.insertNewConnection();
+        c->setScheme(scheme);
+        c->setHost("files.example.org");
+        c->setPort(port);
+        c->setUsername("deploy");
+        c->setPath("www");
+        p->addConnectionsObject(c);
+        return p;
+    }
+    QTemporaryDir home;
+    ProjectStore store{home.filePath("Projects.sqlite")};
+};
+
+TEST_F(ProjectConnectionsTest, LocalFolderAndServerWithItsStoredPassword) {
+    Project* site = project("example.com", "sftp", "2222");
+    KeychainAccess::storeUsername("deploy", "s3cret", site->connections().first()->serviceName(),
+                                  false);
+
+    ProjectConnections connections = ProjectConnections::composeForProject(site);
+    const QString folder = Settings::pathToProjectsDirectory() + "/example.com";
+    EXPECT_EQ(connections.projectPath, folder);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    ASSERT_TRUE(connections.localConnection);
+    EXPECT_EQ(connections.localConnection->scheme(), "file");
+    EXPECT_EQ(connections.localConnection->host(), "localhost");
+    EXPECT_TRUE(connections.localConnection->port().isNull());
+    EXPECT_TRUE(connections.localConnection->username().isNull());
+    EXPECT_TRUE(connections.localConnection->password().isNull());
+    EXPECT_EQ(connections.localConnection->basePath(), folder);
+
+    ASSERT_TRUE(connections.remoteConnection);
+    EXPECT_EQ(connections.remoteConnection->scheme(), "sftp");
+    EXPECT_EQ(connections.remoteConnection->host(), "files.example.org");
+    EXPECT_EQ(connections.remoteConnection->port(), "2222");
+    EXPECT_EQ(connections.remoteConnection->username(), "deploy");
+    EXPECT_EQ(connections.remoteConnection->password(), "s3cret");
+    EXPECT_EQ(connections.remoteConnection->basePath(), "www");
+}
+
+TEST_F(ProjectConnectionsTest, MissingPasswordUnknownSchemeAndOddTitles) {
+    ProjectConnections noPassword =
+        ProjectConnections::composeForProject(project("Blog", "ftp", "21"));
+    ASSERT_TRUE(noPassword.remoteConnection);
+    EXPECT_TRUE(noPassword.remoteConnection->password().isNull());
+
+    ProjectConnections unknown =
+        ProjectConnections::composeForProject(project("Gopher", "gopher", "70"));
+    EXPECT_TRUE(unknown.localConnection);
+    EXPECT_FALSE(unknown.remoteConnection);
+
+    Project* bare = store.insertNewProject();
+    bare->setTitle("Bare");
+    ProjectConnections noServer = ProjectConnections::composeForProject(bare);
+    EXPECT_TRUE(noServer.localConnection);
+    EXPECT_FALSE(noServer.remoteConnection);
+
+    // Every title stays one folder directly below the projects folder.
+    const QString projects = Settings::pathToProjectsDirectory();
+    for (const QString& title :
+         {QString("../../escape"), QString(".."), QString("."), QString(""), QString("a/b")}) {
+        Project* odd = store.insertNewProject();
+        odd->setTitle(title);
+        const QString path = ProjectConnections::composeForProject(odd).projectPath;
+        EXPECT_EQ(QFileInfo(path).absolutePath(), projects) << title.toStdString();
+        EXPECT_TRUE(QFileInfo(path).isDir()) << title.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("escape")));
+}
+
+} // namespace
