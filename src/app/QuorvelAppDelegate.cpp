@@ -151,11 +151,29 @@ void QuorvelAppDelegate::takeInHandedOverDocument(const QUrl& url) {
     presentImportWizard(connection, {fileName});
 }
 
-void QuorvelAppDelegate::presentImportWizard(const std::shared_ptr<AbstractConnectionProtocol>&,
-                                             const QStringList& itemPaths) {
-    // TODO(import wizard): present MoveCopyStep2ViewController over these items in a form sheet.
+ViewController*
+QuorvelAppDelegate::makeImportWizard(const std::shared_ptr<AbstractConnectionProtocol>&,
+                                     const QStringList& itemPaths) {
+    // TODO(import wizard): answer a MoveCopyStep2ViewController over these items.
     std::fprintf(stderr, "quorvel: received %s; the import wizard is not available yet\n",
                  qPrintable(itemPaths.join(QStringLiteral(", "))));
+    return nullptr;
+}
+
+void QuorvelAppDelegate::presentImportWizard(
+    const std::shared_ptr<AbstractConnectionProtocol>& connection, const QStringList& itemPaths) {
+    ViewController* wizard = makeImportWizard(connection, itemPaths);
+    if (!wizard || !m_projectsViewController)
+        return;
+    auto* navigation = new NavigationController(wizard);
+    navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    navigation->setModalTransitionStyle(ModalTransitionStyle::CrossDissolve);
+    navigation->navigationBar()->setTintColor(QColor::fromRgbF(0.46f, 0.53f, 0.60f, 1.0f));
+    // A document arriving while another one's wizard is up is shown over that wizard.
+    ViewController* presenter = m_projectsViewController;
+    while (presenter->modalViewController())
+        presenter = presenter->modalViewController();
+    presenter->presentModalViewController(navigation, true);
 }
 
 bool QuorvelAppDelegate::applicationHandleOpenURL(QApplication*, const QUrl& url) {

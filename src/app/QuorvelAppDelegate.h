@@ -56,9 +56,16 @@ public:
 protected:
     // The root screen until the projects grid is wired in: titled "Projects", nothing else.
     virtual ViewController* makeProjectsViewController();
-    // Shows the import wizard's second step over the given items of the connection.
-    virtual void presentImportWizard(const std::shared_ptr<AbstractConnectionProtocol>& connection,
-                                     const QStringList& itemPaths);
+    // The import wizard's second step over the given items of the connection; none until the
+    // wizard is wired in.
+    virtual ViewController*
+    makeImportWizard(const std::shared_ptr<AbstractConnectionProtocol>& connection,
+                     const QStringList& itemPaths);
+
+public:
+    // Presents the wizard in a form sheet over the projects screen (or over what it presents).
+    void presentImportWizard(const std::shared_ptr<AbstractConnectionProtocol>& connection,
+                             const QStringList& itemPaths);
 
 private:
     void takeInHandedOverDocument(const QUrl& url);

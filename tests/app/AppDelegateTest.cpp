@@ -30,9 +30,12 @@ public:
     QList<WizardCall> wizardCalls;
 
 protected:
-    void presentImportWizard(const std::shared_ptr<AbstractConnectionProtocol>& connection,
-                             const QStringList& items) override {
+    ViewController* makeImportWizard(const std::shared_ptr<AbstractConnectionProtocol>& connection,
+                                     const QStringList& items) override {
         wizardCalls.append({connection ? connection->basePath() : QString(), items});
+        auto* wizard = new ViewController;
+        wizard->setTitle("Import " + items.join(", "));
+        return wizard;
     }
 };
 
@@ -145,6 +148,17 @@ TEST_F(AppTest, HandedOverDocumentIsCopiedAndItsInboxCopyRemoved) {
     ASSERT_EQ(delegate.wizardCalls.size(), 1);
     EXPECT_EQ(delegate.wizardCalls[0].basePath, temporary);
     EXPECT_EQ(delegate.wizardCalls[0].items, QStringList{"index.html"});
+    // The wizard comes up in a tinted form sheet over the projects screen.
+    ViewController* projects = delegate.navigationController()->topViewController();
+    auto* sheet = qobject_cast<NavigationController*>(projects->modalViewController());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->modalPresentationStyle(), ModalPresentationStyle::FormSheet);
+    EXPECT_EQ(sheet->modalTransitionStyle(), ModalTransitionStyle::CrossDissolve);
+    EXPECT_EQ(sheet->navigationBar()->tintColor(), QColor::fromRgbF(0.46f, 0.53f, 0.60f, 1.0f));
+    EXPECT_EQ(sheet->topViewController()->title(), "Import index.html");
+    QTest::qWait(400); // past the sheet's fade-in
+    ASSERT_TRUE(
+        delegate.window()->grab().save(quorvel::test::outputDirectory() + "/app-handed-over.png"));
     EXPECT_FALSE(delegate.launchOptions().has_value());
     EXPECT_FALSE(QFileInfo::exists(inboxCopy));
     EXPECT_FALSE(QFileInfo::exists(Settings::pathToDocumentsDirectory() + "/Inbox"));
@@ -160,6 +174,12 @@ TEST_F(AppTest, HandedOverDocumentIsCopiedAndItsInboxCopyRemoved) {
     EXPECT_EQ(read(path("work/other/style.css")), "a{}");
     ASSERT_EQ(delegate.wizardCalls.size(), 2);
     EXPECT_EQ(delegate.wizardCalls[1].items, QStringList{"style.css"});
+    // The second wizard is stacked over the first rather than dropped.
+    ASSERT_NE(sheet->modalViewController(), nullptr);
+    EXPECT_EQ(qobject_cast<NavigationController*>(sheet->modalViewController())
+                  ->topViewController()
+                  ->title(),
+              "Import style.css");
     EXPECT_EQ(QDir(temporary).entryList(QDir::Files), (QStringList{"index.html", "style.css"}));
     // The temporary folder is the user's alone.
     struct stat info {};
@@ -223,7 +243,8 @@ TEST_F(AppTest, InstanceChannelCarriesURLs) {
     const QUrl sent("quorvel://debug?a=1&setVersion=x%20y&setVersion=y");
     ASSERT_TRUE(InstanceChannel::sendToRunningInstance(sent));
     ASSERT_TRUE(InstanceChannel::sendToRunningInstance(QUrl()));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return urls.size() == 1 && activations.size() == 1; }, 30000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return urls.size() == 1 && activations.size() == 1; }, 30000));
     ASSERT_EQ(urls.size(), 1);
     EXPECT_EQ(urls[0][0].toUrl(), sent);
     EXPECT_EQ(activations.size(), 1);
