@@ -186,12 +186,16 @@ TEST(WindowTest, OrientationChangeIsAnnouncedWhenTheAspectFlips) {
     EXPECT_EQ(window.orientation(), InterfaceOrientation::Portrait);
     QSignalSpy spy(DeviceOrientation::instance(), &DeviceOrientation::orientationDidChange);
     window.resize(700, 1000); // still portrait
+    QCoreApplication::processEvents();
     EXPECT_EQ(spy.count(), 0);
     window.resize(1024, 768);
+    EXPECT_EQ(spy.count(), 0); // posted, not sent from inside the resize
+    QCoreApplication::processEvents();
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).value<InterfaceOrientation>(), InterfaceOrientation::Landscape);
     EXPECT_TRUE(DeviceOrientation::instance()->isLandscape());
     window.resize(768, 1024);
+    QCoreApplication::processEvents();
     EXPECT_EQ(spy.count(), 2);
     EXPECT_FALSE(DeviceOrientation::instance()->isLandscape());
 }
