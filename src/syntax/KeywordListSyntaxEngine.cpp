@@ -32,12 +32,14 @@ bool markerAt(QStringView text, uint32_t limit, uint32_t position, const QString
            text.mid(position, marker.size()) == marker;
 }
 
-// Looking back from `limit` (markers must end at or before it): the location of the last begin
-// marker when no end marker starts after it, none otherwise. One backward walk that tests only
+// One backward walk that tests only
 // the places where a marker's first two characters stand, several places at a time: a long
 // document without markers above the visible lines costs a fraction of a millisecond.
-std::optional<uint32_t> lastOpenMarker(QStringView text, uint32_t limit, const QString& begin,
-                                       const QString& end) {
+} // namespace
+
+std::optional<uint32_t> KeywordListSyntaxEngine::lastOpenMarker(QStringView text, uint32_t limit,
+                                                                const QString& begin,
+                                                                const QString& end) {
     if (begin.isEmpty() || limit == 0)
         return std::nullopt;
     // What one place holds: a begin marker there wins over an end marker at the same place.
@@ -107,8 +109,6 @@ std::optional<uint32_t> lastOpenMarker(QStringView text, uint32_t limit, const Q
     }
     return std::nullopt;
 }
-
-} // namespace
 
 // One colouring run: the working values of a request, released when it returns.
 struct KeywordListSyntaxEngine::Run {

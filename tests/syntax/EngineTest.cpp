@@ -247,6 +247,51 @@ TEST(KeywordListEngine, LongLineWithCommentMarkersInsideStrings) {
     EXPECT_EQ(map.count(u'c'), 9);
 }
 
+// The backward look for an open construct against the plain definition: the last begin marker
+// in the text before the limit, unless an end marker starts after it.
+TEST(KeywordListEngine, LastOpenMarkerMatchesAPlainSearch) {
+    auto reference = [](QStringView text, uint32_t limit, const QString& begin,
+                        const QString& end) -> std::optional<uint32_t> {
+        // Spelled out: the occurrences that lie wholly before the limit.
+        auto last = [&](const QString& marker) -> qsizetype {
+            if (marker.isEmpty())
+                return -1;
+            for (qsizetype at = qsizetype(limit) - marker.size(); at >= 0; --at) {
+                if (text.mid(at, marker.size()) == marker)
+                    return at;
+            }
+            return -1;
+        };
+        const qsizetype lastBegin = last(begin);
+        const qsizetype lastEnd = last(end);
+        if (lastBegin < 0 || lastEnd > lastBegin)
+            return std::nullopt;
+        return uint32_t(lastBegin);
+    };
+    const std::pair<QString, QString> markers[] = {{"/*", "*/"}, {"<!--", "-->"}, {"<?", "?>"},
+                                                   {"{", "}"},   {"--", "-"},     {"<", ""}};
+    const QString alphabet = QStringLiteral("/*<!-?>{}a\n");
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int length = int(next() % 70);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[qsizetype(next() % alphabet.size())];
+        for (const auto& [begin, end] : markers) {
+            for (uint32_t limit = 0; limit <= uint32_t(text.size()); ++limit) {
+                ASSERT_EQ(KeywordListSyntaxEngine::lastOpenMarker(text, limit, begin, end),
+                          reference(text, limit, begin, end))
+                    << text.toStdString() << " limit " << limit << " " << begin.toStdString() << " "
+                    << end.toStdString();
+            }
+        }
+    }
+}
+
 TEST(SyntaxEngine, VisibleRangeBecomesWholeLinesInsideTheText) {
     const QString text = "ab\ncd\nef"; // lines at 0, 3, 6
     struct Case {
