@@ -61,6 +61,12 @@ TEST(KeywordListEngine, ColoursWholeTexts) {
          "kk"},
         {"both cases with case-insensitive keywords", kCLike, "echo ECHO Echo ifx",
          "kkkkpkkkkpkkkkpppp"},
+        // Without case sensitivity the text is lower-cased before the look-up, so a mixed-case
+        // autocomplete word (never lower-cased itself) matches nothing.
+        {"mixed-case autocomplete word",
+         {{"autocompleteWords", QStringList{"Echo", "printf"}}},
+         "Echo echo printf",
+         "ppppppppppuuuuuu"},
         {"case-sensitive keywords", with(kCLike, {{"keywordsCaseSensitive", true}}),
          "Echo echo printf", "kkkkppppppuuuuuu"},
         {"'//' after a colon", kCLike, "a http://x // y",
