@@ -32,82 +32,92 @@ bool markerAt(QStringView text, uint32_t limit, uint32_t position, const QString
            text.mid(position, marker.size()) == marker;
 }
 
-// One backward walk that tests only
-// the places where a marker's first two characters stand, several places at a time: a long
-// document without markers above the visible lines costs a fraction of a millisecond.
 } // namespace
 
-std::optional<uint32_t> KeywordListSyntaxEngine::lastOpenMarker(QStringView text, uint32_t limit,
-                                                                const QString& begin,
-                                                                const QString& end) {
-    if (begin.isEmpty() || limit == 0)
-        return std::nullopt;
-    // What one place holds: a begin marker there wins over an end marker at the same place.
-    enum class Found { Nothing, Begin, End };
-    auto at = [&](uint32_t position) {
-        if (markerAt(text, limit, position, begin))
-            return Found::Begin;
-        if (markerAt(text, limit, position, end))
-            return Found::End;
-        return Found::Nothing;
+// One backward walk for all the questions at once that tests only the places where a marker's
+// first two characters stand, several places at a time: a long document without markers above
+// the visible lines costs a fraction of a millisecond.
+void KeywordListSyntaxEngine::lastOpenMarkers(QStringView text, uint32_t limit,
+                                              std::span<OpenMarkerQuery> queries) {
+    size_t undecided = 0;
+    for (OpenMarkerQuery& query : queries) {
+        query.location.reset();
+        query.decided = query.begin.isEmpty() || limit == 0;
+        if (!query.decided)
+            ++undecided;
+    }
+    if (undecided == 0)
+        return;
+    // What one place holds, per question: a begin marker there wins over an end marker at the
+    // same place. Answers whether every question is decided.
+    auto visit = [&](uint32_t position) {
+        for (OpenMarkerQuery& query : queries) {
+            if (query.decided)
+                continue;
+            if (markerAt(text, limit, position, query.begin)) {
+                query.location = position;
+                query.decided = true;
+                --undecided;
+            } else if (markerAt(text, limit, position, query.end)) {
+                query.decided = true;
+                --undecided;
+            }
+        }
+        return undecided == 0;
     };
     int64_t top = int64_t(limit) - 1; // highest place not yet looked at
 #if defined(__SSE2__)
-    // Places where the first two characters of either marker stand (one-character markers
-    // match on their first character alone). Reads reach one place above `top`, which is
-    // below `limit`.
-    const char16_t* data = reinterpret_cast<const char16_t*>(text.utf16());
-    const auto pair = [](const QString& marker, __m128i& first, __m128i& second, bool& single) {
-        first = _mm_set1_epi16(short(marker.isEmpty() ? 0 : marker[0].unicode()));
-        single = marker.size() < 2;
-        second = _mm_set1_epi16(short(single ? 0 : marker[1].unicode()));
+    // The topmost place first, so that the blocks below, which read one place above `top`,
+    // never read at or past `limit`.
+    if (visit(uint32_t(top)))
+        return;
+    --top;
+    struct Wanted {
+        __m128i first, second;
+        bool single;
     };
-    __m128i beginFirst, beginSecond, endFirst, endSecond;
-    bool beginSingle = false, endSingle = false;
-    pair(begin, beginFirst, beginSecond, beginSingle);
-    pair(end.isEmpty() ? begin : end, endFirst, endSecond, endSingle);
-    const __m128i ones = _mm_set1_epi16(-1);
-    // The topmost place first, so that the blocks below never read at or past `limit`.
-    if (top >= 0) {
-        const Found found = at(uint32_t(top));
-        if (found == Found::Begin)
-            return uint32_t(top);
-        if (found == Found::End)
-            return std::nullopt;
-        --top;
+    std::vector<Wanted> wanted;
+    for (const OpenMarkerQuery& query : queries) {
+        for (const QString* marker : {&query.begin, &query.end}) {
+            if (query.decided || marker->isEmpty())
+                continue;
+            const bool single = marker->size() < 2;
+            wanted.push_back({_mm_set1_epi16(short(marker->at(0).unicode())),
+                              _mm_set1_epi16(short(single ? 0 : marker->at(1).unicode())), single});
+        }
     }
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.utf16());
+    const __m128i ones = _mm_set1_epi16(-1);
     while (top >= 7) {
         const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + top - 7));
         const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + top - 6));
-        const __m128i beginHits =
-            _mm_and_si128(_mm_cmpeq_epi16(here, beginFirst),
-                          beginSingle ? ones : _mm_cmpeq_epi16(next, beginSecond));
-        const __m128i endHits = _mm_and_si128(_mm_cmpeq_epi16(here, endFirst),
-                                              endSingle ? ones : _mm_cmpeq_epi16(next, endSecond));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(beginHits, endHits));
+        __m128i hits = _mm_setzero_si128();
+        for (const Wanted& w : wanted)
+            hits = _mm_or_si128(hits,
+                                _mm_and_si128(_mm_cmpeq_epi16(here, w.first),
+                                              w.single ? ones : _mm_cmpeq_epi16(next, w.second)));
+        const int mask = _mm_movemask_epi8(hits);
         if (mask) {
             for (int k = 7; k >= 0; --k) {
-                if (!(mask & (1 << (2 * k))))
-                    continue;
-                const uint32_t position = uint32_t(top - 7 + k);
-                const Found found = at(position);
-                if (found == Found::Begin)
-                    return position;
-                if (found == Found::End)
-                    return std::nullopt;
+                if ((mask & (1 << (2 * k))) && visit(uint32_t(top - 7 + k)))
+                    return;
             }
         }
         top -= 8;
     }
 #endif
     for (; top >= 0; --top) {
-        const Found found = at(uint32_t(top));
-        if (found == Found::Begin)
-            return uint32_t(top);
-        if (found == Found::End)
-            return std::nullopt;
+        if (visit(uint32_t(top)))
+            return;
     }
-    return std::nullopt;
+}
+
+std::optional<uint32_t> KeywordListSyntaxEngine::lastOpenMarker(QStringView text, uint32_t limit,
+                                                                const QString& begin,
+                                                                const QString& end) {
+    OpenMarkerQuery query{begin, end};
+    lastOpenMarkers(text, limit, std::span<OpenMarkerQuery>(&query, 1));
+    return query.location;
 }
 
 // One colouring run: the working values of a request, released when it returns.
@@ -166,8 +176,15 @@ struct KeywordListSyntaxEngine::Run {
 
     // Where a construct that may span lines starts: the last begin marker above the range when
     // no end marker lies after it there, else the range's own start.
-    uint32_t openedAbove(const QString& begin, const QString& end) const {
-        return lastOpenMarker(complete, rangeLocation, begin, end).value_or(rangeLocation);
+    // Both constructs that are looked for above the range are found in one walk, at the start.
+    std::optional<uint32_t> instructionOpenedAbove, commentOpenedAbove;
+    void lookAbove() {
+        OpenMarkerQuery queries[] = {
+            {definition.beginInstruction(), definition.endInstruction()},
+            {definition.beginFirstMultiLineComment(), definition.endFirstMultiLineComment()}};
+        lastOpenMarkers(complete, rangeLocation, queries);
+        instructionOpenedAbove = queries[0].location;
+        commentOpenedAbove = queries[1].location;
     }
 
     // First whole occurrence of the marker in (location, requested length), cut at the text end.
@@ -235,7 +252,7 @@ void KeywordListSyntaxEngine::Run::instructions() {
     const QString& end = definition.endInstruction();
     if (begin.isEmpty())
         return;
-    beginLocationInMultiLine = openedAbove(begin, end);
+    beginLocationInMultiLine = instructionOpenedAbove.value_or(rangeLocation);
     const uint32_t searchSyntaxLength = uint32_t(end.size());
     completeDocumentScanner.setScanLocation(0);
     while (!completeDocumentScanner.isAtEnd()) {
@@ -422,7 +439,8 @@ void KeywordListSyntaxEngine::Run::blockComments(const QString& begin, const QSt
                                                  bool searchAbove) {
     if (begin.isEmpty())
         return;
-    beginLocationInMultiLine = searchAbove ? openedAbove(begin, end) : rangeLocation;
+    beginLocationInMultiLine =
+        searchAbove ? commentOpenedAbove.value_or(rangeLocation) : rangeLocation;
     completeDocumentScanner.setScanLocation(beginLocationInMultiLine);
     const uint32_t searchSyntaxLength = uint32_t(end.size());
     const bool htmlComment = end == u"-->";
@@ -546,6 +564,7 @@ void KeywordListSyntaxEngine::ensureParsingForCharacterRange(NSRange range) {
     run.beginLocationInMultiLine = 0;
 
     removeColoursFromRange(NSMakeRange(location, length));
+    run.lookAbove();
 
     try {
         run.commands();

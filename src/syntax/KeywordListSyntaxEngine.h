@@ -5,6 +5,8 @@
 #include "syntax/KeywordListSyntaxDefinition.h"
 
 #include <QString>
+#include <optional>
+#include <span>
 
 class KTLayoutManager;
 class KTTextContainer;
@@ -34,6 +36,15 @@ public:
     // above a range is found.
     static std::optional<uint32_t> lastOpenMarker(QStringView text, uint32_t limit,
                                                   const QString& begin, const QString& end);
+    // The same for several marker pairs in one walk; each query's location is filled in.
+    struct OpenMarkerQuery {
+        QString begin;
+        QString end;
+        std::optional<uint32_t> location = std::nullopt;
+        bool decided = false;
+    };
+    static void lastOpenMarkers(QStringView text, uint32_t limit,
+                                std::span<OpenMarkerQuery> queries);
     KTTextContainer* textContainer() const { return textContainer_; }
 
 private:

@@ -287,6 +287,16 @@ TEST(KeywordListEngine, LastOpenMarkerMatchesAPlainSearch) {
         const int length = int(next() % 70);
         for (int i = 0; i < length; ++i)
             text += alphabet[qsizetype(next() % alphabet.size())];
+        for (uint32_t limit = 0; limit <= uint32_t(text.size()); ++limit) {
+            // All pairs in one walk give what each gives alone.
+            std::vector<KeywordListSyntaxEngine::OpenMarkerQuery> queries;
+            for (const auto& [begin, end] : markers)
+                queries.push_back({begin, end});
+            KeywordListSyntaxEngine::lastOpenMarkers(text, limit, queries);
+            for (const auto& query : queries)
+                ASSERT_EQ(query.location, reference(text, limit, query.begin, query.end))
+                    << text.toStdString() << " limit " << limit << " (together)";
+        }
         for (const auto& [begin, end] : markers) {
             for (uint32_t limit = 0; limit <= uint32_t(text.size()); ++limit) {
                 ASSERT_EQ(KeywordListSyntaxEngine::lastOpenMarker(text, limit, begin, end),
