@@ -174,9 +174,8 @@ struct KeywordListSyntaxEngine::Run {
         colour(rangeLocation + start, rangeLocation + end, sets[scope]);
     }
 
-    // Where a construct that may span lines starts: the last begin marker above the range when
-    // no end marker lies after it there, else the range's own start.
-    // Both constructs that are looked for above the range are found in one walk, at the start.
+    // Instructions and first-pair block comments may be open where the range starts: the last
+    // begin marker above it with no end marker after it. Both are found in one walk.
     std::optional<uint32_t> instructionOpenedAbove, commentOpenedAbove;
     void lookAbove() {
         OpenMarkerQuery queries[] = {
