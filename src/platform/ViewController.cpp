@@ -97,6 +97,8 @@ private:
 ViewController::ViewController(QObject* parent) : QObject(parent) {}
 
 ViewController::~ViewController() {
+    for (const auto& item : std::as_const(m_toolbarItems))
+        delete item.data();
     delete m_modalOverlay.data();
     delete m_view.data();
     delete m_tabBarItem.data();
@@ -166,6 +168,32 @@ QSizeF ViewController::contentSizeForViewInPopover() const {
     return defaultContentSizeForViewInPopover();
 }
 
+void ViewController::setContentSizeForViewInPopover(const QSizeF& size) {
+    m_popoverSize = size;
+    Q_EMIT contentSizeForViewInPopoverChanged();
+}
+
+QList<QWidget*> ViewController::toolbarItems() const {
+    QList<QWidget*> items;
+    for (int i = 0; i < m_toolbarItems.size(); ++i) {
+        if (m_toolbarFlexible[i])
+            items.append(nullptr);
+        else if (m_toolbarItems[i])
+            items.append(m_toolbarItems[i]);
+    }
+    return items;
+}
+
+void ViewController::setToolbarItems(const QList<QWidget*>& items) {
+    m_toolbarItems.clear();
+    m_toolbarFlexible.clear();
+    for (QWidget* item : items) {
+        m_toolbarItems.append(item);
+        m_toolbarFlexible.append(item == nullptr);
+    }
+    Q_EMIT toolbarItemsChanged();
+}
+
 void ViewController::presentModalViewController(ViewController* controller, bool animated) {
     if (!controller || m_presented)
         return;
@@ -206,6 +234,8 @@ void ViewController::dismissModalViewControllerAnimated(bool animated) {
     if (!m_presented) {
         if (m_presenting)
             m_presenting->dismissModalViewControllerAnimated(animated);
+        else if (m_parent)
+            m_parent->dismissModalViewControllerAnimated(animated);
         return;
     }
     ViewController* presented = m_presented;
