@@ -14,14 +14,31 @@ void NavigationItem::setTitle(const QString& title) {
     Q_EMIT changed();
 }
 
+namespace {
+// A replaced bar item goes once control returns to the event loop: it is often replaced from its
+// own click (Edit becoming Done).
+void release(QWidget* old, QWidget* replacement) {
+    if (old && old != replacement) {
+        old->hide();
+        old->deleteLater();
+    }
+}
+} // namespace
+
 void NavigationItem::setRightBarButtonItem(QWidget* item) {
+    QWidget* old = m_right;
     m_right = item;
     Q_EMIT changed();
+    if (old != m_left)
+        release(old, item);
 }
 
 void NavigationItem::setLeftBarButtonItem(QWidget* item) {
+    QWidget* old = m_left;
     m_left = item;
     Q_EMIT changed();
+    if (old != m_right)
+        release(old, item);
 }
 
 void NavigationItem::setHidesBackButton(bool hides) {
@@ -185,6 +202,7 @@ QList<QWidget*> ViewController::toolbarItems() const {
 }
 
 void ViewController::setToolbarItems(const QList<QWidget*>& items) {
+    const QList<QPointer<QWidget>> old = m_toolbarItems;
     m_toolbarItems.clear();
     m_toolbarFlexible.clear();
     for (QWidget* item : items) {
@@ -192,6 +210,12 @@ void ViewController::setToolbarItems(const QList<QWidget*>& items) {
         m_toolbarFlexible.append(item == nullptr);
     }
     Q_EMIT toolbarItemsChanged();
+    for (const auto& item : old) {
+        if (item && !items.contains(item.data())) {
+            item->hide();
+            item->deleteLater();
+        }
+    }
 }
 
 void ViewController::presentModalViewController(ViewController* controller, bool animated) {

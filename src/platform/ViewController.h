@@ -25,7 +25,8 @@ public:
     QString title() const { return m_title; }
     void setTitle(const QString& title);
 
-    // Bar items are plain widgets; the bar takes them over while the screen is on top.
+    // Bar items are plain widgets; the bar takes them over while the screen is on top. The item
+    // keeps them: a replaced widget is deleted.
     QWidget* rightBarButtonItem() const { return m_right; }
     void setRightBarButtonItem(QWidget* item);
     // Replaces the back button when set.
@@ -114,7 +115,7 @@ public:
     void setContentSizeForViewInPopover(const QSizeF& size);
 
     // Items of the navigation stack's toolbar while this screen is on top; a null entry is a
-    // flexible space. The controller keeps (and deletes) the item widgets.
+    // flexible space. The controller keeps the item widgets and deletes replaced ones.
     QList<QWidget*> toolbarItems() const;
     void setToolbarItems(const QList<QWidget*>& items);
 

@@ -173,8 +173,13 @@ TEST(KTTabBarControllerTest, ClosingTheOnlyTabLeavesNothing) {
     const auto docs = t.open({"only.html"});
     Tabs::settle();
     t.delegate.calls.clear();
+    setAnimationsEnabled(false);
     t.controller.setSelectedIndex(0, true);
     ASSERT_NE(t.bar()->activeMenu(), nullptr);
+    t.window.grab()
+        .copy(0, 0, 500, 200)
+        .save(QDir(quorvel::test::outputDirectory()).filePath("tab-close-menu.png"));
+    setAnimationsEnabled(true);
     t.bar()->activeMenu()->clickButtonAtIndex(0);
     Tabs::settle();
     EXPECT_EQ(t.delegate.calls.filter("Close"),

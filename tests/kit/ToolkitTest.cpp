@@ -162,6 +162,21 @@ TEST(NavigationControllerTest, BarShowsTopTitleBackButtonAndRightItem) {
     // A title change on the top screen reaches the bar at once.
     w.root->setTitle("Projects");
     EXPECT_EQ(bar->title(), "Projects");
+
+    // Edit becomes Done from inside Edit's own click; Edit goes away afterwards.
+    auto* edit = new QPushButton("Edit");
+    edit->resize(60, 30);
+    QPointer<QPushButton> editGuard(edit);
+    auto* done = new QPushButton("Done");
+    done->resize(60, 30);
+    QObject::connect(edit, &QPushButton::clicked,
+                     [&] { w.root->navigationItem()->setRightBarButtonItem(done); });
+    w.root->navigationItem()->setRightBarButtonItem(edit);
+    QTest::mouseClick(edit, Qt::LeftButton);
+    EXPECT_EQ(done->parentWidget(), bar);
+    EXPECT_FALSE(done->isHidden());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(editGuard.isNull());
 }
 
 TEST(NavigationControllerTest, TopViewFillsTheAreaBelowTheBar) {
