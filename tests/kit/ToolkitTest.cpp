@@ -257,6 +257,9 @@ TEST(NavigationBarTest, FabricBarLooksRight) {
     root->setTitle("Projects");
     auto* detail = new ViewController;
     detail->setTitle("My Website");
+    auto* longTitle = new ViewController;
+    longTitle->setTitle("A project title far too long for the middle of a navigation bar "
+                        "that also holds a back button and a right item");
     auto* right = new QPushButton("+");
     right->resize(44, 44);
     detail->navigationItem()->setRightBarButtonItem(right);
@@ -274,6 +277,15 @@ TEST(NavigationBarTest, FabricBarLooksRight) {
     EXPECT_FALSE(bar->hasBackgroundImage());
     EXPECT_EQ(bar->grab().toImage(), shot.copy(0, 0, 768, 44));
     EXPECT_TRUE(bar->hasBackgroundImage());
+    // A title longer than the room between the items is shortened, not drawn under them.
+    nav.pushViewController(longTitle, false);
+    EXPECT_EQ(bar->title(), longTitle->title());
+    EXPECT_TRUE(bar->titleLabel()->text().endsWith(QChar(0x2026)));
+    EXPECT_GE(bar->titleLabel()->geometry().left(), bar->backButton()->geometry().right());
+    nav.view()
+        ->grab()
+        .copy(0, 0, 768, 44)
+        .save(QDir(quorvel::test::outputDirectory()).filePath("navigation-bar-long-title.png"));
     NavigationController::setNavigationBarFactory(nullptr);
 }
 
