@@ -236,7 +236,10 @@ TEST(AutoresizingTest, FlexiblePartsShareTheParentsChange) {
          {0, 37, 281, 716}}, // the 20-point bottom margin takes its share
         {Autoresizing::None, {10, 10, 100, 100}, {10, 10, 100, 100}},
     };
-    QWidget parent;
+    QWidget window;
+    window.resize(1100, 1100);
+    window.show();
+    QWidget parent(&window);
     parent.resize(768, 1024);
     QList<QWidget*> children;
     for (const Case& c : cases) {
@@ -245,10 +248,44 @@ TEST(AutoresizingTest, FlexiblePartsShareTheParentsChange) {
         setAutoresizingMask(child, c.mask);
         children.append(child);
     }
-    parent.show();
-    parent.resize(1024, 768);
-    for (int i = 0; i < std::ssize(cases); ++i)
-        EXPECT_EQ(children[i]->geometry(), cases[i].expected) << "case " << i;
+    // Once while on screen, once while off screen (the change reaches the children when shown).
+    for (bool onScreen : {true, false}) {
+        SCOPED_TRACE(onScreen ? "on screen" : "off screen");
+        parent.resize(768, 1024);
+        for (int i = 0; i < std::ssize(cases); ++i)
+            children[i]->setGeometry(cases[i].start);
+        parent.setVisible(onScreen);
+        parent.resize(1024, 768);
+        parent.show();
+        for (int i = 0; i < std::ssize(cases); ++i)
+            EXPECT_EQ(children[i]->geometry(), cases[i].expected) << "case " << i;
+    }
+}
+
+TEST(AutoresizingTest, FrameSetOffScreenAfterTheParentsResizeIsKept) {
+    // A screen built before it is shown: the view is sized to its pane, then a child is placed
+    // for the pane's size.
+    QWidget pane;
+    pane.resize(493, 1004);
+    QWidget view;
+    view.resize(768, 1024);
+    auto* strip = new QWidget(&view);
+    strip->setGeometry(0, 0, 768, 44);
+    setAutoresizingMask(strip, Autoresizing::FlexibleWidth);
+    auto* content = new QWidget(&view);
+    content->setGeometry(15, 52, 738, 958);
+    setAutoresizingMask(content, Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
+    view.setParent(&pane);
+    view.setGeometry(pane.rect());
+    strip->setGeometry(15, 0, 463, 44);
+    pane.show();
+    EXPECT_EQ(strip->geometry(), QRect(15, 0, 463, 44));
+    EXPECT_EQ(content->geometry(), QRect(15, 52, 463, 938));
+    // From then on both follow the pane.
+    pane.resize(768, 1004);
+    view.setGeometry(pane.rect());
+    EXPECT_EQ(strip->geometry(), QRect(15, 0, 738, 44));
+    EXPECT_EQ(content->geometry(), QRect(15, 52, 738, 938));
 }
 
 TEST(NavigationBarTest, FabricBarLooksRight) {
