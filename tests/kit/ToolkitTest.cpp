@@ -653,3 +653,35 @@ TEST(AlertTest, NoticeFromAWorkerThreadShowsOnTheMainThread) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AlertTest, WindowClosedUnderAnAlertTakesItAway) {
+    auto window = std::make_unique<Window>();
+    window->makeKeyAndVisible();
+    QPointer<AlertView> alert = AlertView::showAlert("Error", "Gone with the window.", "Dismiss");
+    ASSERT_EQ(AlertView::visibleAlerts().size(), 1);
+    window.reset();
+    EXPECT_TRUE(AlertView::visibleAlerts().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alert.isNull());
+}
+
+TEST(PopoverTest, WindowClosedUnderAPopoverLeavesItHidden) {
+    auto window = std::make_unique<Window>();
+    window->show();
+    auto* anchor = new QWidget(window.get());
+    anchor->setGeometry(10, 10, 40, 40);
+    PopoverController popover(sizedContent({200, 100}));
+    popover.presentPopoverFromRect(anchor->rect(), anchor, PopoverArrowDirectionAny, false);
+    window.reset();
+    EXPECT_FALSE(popover.isPopoverVisible());
+    // It can be shown again elsewhere.
+    Window other;
+    other.show();
+    popover.presentPopoverFromRect(QRectF(0, 0, 40, 40), &other, PopoverArrowDirectionAny, false);
+    EXPECT_TRUE(popover.isPopoverVisible());
+    EXPECT_EQ(popover.contentViewController()->view()->window(), &other);
+}
+
+} // namespace
