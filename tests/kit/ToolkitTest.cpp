@@ -348,6 +348,7 @@ TEST(ModalPresentationTest, FormSheetIsACentredPanelOverTheDimmedWindow) {
     auto* sheet = new RecordingController("sheet", &w.log);
     sheet->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
     sheet->setModalTransitionStyle(ModalTransitionStyle::CrossDissolve);
+    setAnimationsEnabled(false);
     w.root->presentModalViewController(sheet, true);
     EXPECT_EQ(w.log, (QStringList{"sheet didLoad", "sheet willAppear", "sheet didAppear"}));
     EXPECT_EQ(w.root->modalViewController(), sheet);
@@ -355,6 +356,9 @@ TEST(ModalPresentationTest, FormSheetIsACentredPanelOverTheDimmedWindow) {
     EXPECT_EQ(sheet->view()->window(), &w.window);
     EXPECT_EQ(sheet->view()->mapTo(&w.window, QPoint(0, 0)), QPoint(114, 202));
     EXPECT_EQ(sheet->view()->size(), QSize(540, 620));
+    sheet->view()->setStyleSheet("background: white;");
+    w.window.grab().save(QDir(quorvel::test::outputDirectory()).filePath("form-sheet.png"));
+    setAnimationsEnabled(true);
     // The sheet stays centred when the window turns.
     w.window.resize(1024, 768);
     EXPECT_EQ(sheet->view()->mapTo(&w.window, QPoint(0, 0)), QPoint(242, 74));
