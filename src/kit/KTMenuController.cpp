@@ -75,6 +75,7 @@ void KTMenuController::addItemWithTitle(const QString& title, QObject* target,
     });
     button->show();
     m_y += ItemHeight;
+    Q_EMIT contentSizeForViewInPopoverChanged();
 }
 
 void KTMenuController::addSeparator() {
@@ -86,6 +87,7 @@ void KTMenuController::addSeparator() {
     line->setPalette(palette);
     line->show();
     m_y += 1;
+    Q_EMIT contentSizeForViewInPopoverChanged();
 }
 
 void KTMenuController::dismiss() {

@@ -3,6 +3,7 @@
 
 #include "platform/Window.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QThread>
 
 namespace {
 
@@ -157,12 +159,21 @@ AlertView::AlertView(const QString& title, const QString& message, AlertViewDele
 
 AlertView::~AlertView() {
     shownAlerts().removeAll(this);
+    if (m_overlay)
+        disconnect(m_overlay, nullptr, this, nullptr);
     delete m_overlay.data();
     delete m_panel.data();
 }
 
 AlertView* AlertView::showAlert(const QString& title, const QString& message,
                                 const QString& buttonTitle, AlertViewDelegate* delegate) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread()) {
+        // Widgets live on the main thread: a worker's alert is shown from there.
+        QMetaObject::invokeMethod(
+            app, [=] { showAlert(title, message, buttonTitle, delegate); }, Qt::QueuedConnection);
+        return nullptr;
+    }
     auto* alert = new AlertView(title, message, delegate, buttonTitle);
     alert->show();
     return alert;
@@ -276,6 +287,14 @@ void AlertView::show() {
     }
     m_visible = true;
     shownAlerts().append(this);
+    // A window closed under the alert takes it away: nobody can answer it any more.
+    connect(overlay, &QObject::destroyed, this, [this] {
+        if (!m_visible)
+            return;
+        m_visible = false;
+        shownAlerts().removeAll(this);
+        deleteLater();
+    });
 }
 
 void AlertView::clickButtonAtIndex(int index) {

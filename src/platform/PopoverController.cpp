@@ -134,13 +134,29 @@ private:
 
 PopoverController::PopoverController(ViewController* contentViewController, QObject* parent)
     : QObject(parent), m_content(contentViewController) {
-    if (m_content)
+    if (m_content) {
         m_content->setParent(this);
+        // The content may ask for another size while shown (a screen pushed inside it).
+        connect(m_content, &ViewController::contentSizeForViewInPopoverChanged, this, [this] {
+            if (m_visible)
+                place();
+        });
+    }
 }
 
 PopoverController::~PopoverController() {
-    if (m_content && m_content->isViewLoaded())
-        m_content->view()->setParent(nullptr);
+    if (m_content) {
+        if (m_content->isViewLoaded()) {
+            m_content->view()->hide();
+            m_content->view()->setParent(nullptr);
+        }
+        // Later: the popover is often released from a callback that one of the content's own
+        // buttons is still inside.
+        m_content->setParent(nullptr);
+        m_content->deleteLater();
+    }
+    if (m_overlay)
+        disconnect(m_overlay, nullptr, this, nullptr);
     delete m_overlay.data();
 }
 
@@ -182,11 +198,17 @@ void PopoverController::presentPopoverFromRect(const QRectF& rect, QWidget* view
     if (appearing && m_overlay) {
         // Moving to another window: start over there.
         m_content->view()->setParent(nullptr);
+        disconnect(m_overlay, nullptr, this, nullptr);
         delete m_overlay.data();
     }
     if (appearing) {
         auto* overlay = new PopoverOverlay(window, this);
         m_overlay = overlay;
+        // A window closed under the popover takes it away (and the content's view with it).
+        connect(overlay, &QObject::destroyed, this, [this] {
+            m_visible = false;
+            m_arrow = PopoverArrowDirectionUnknown;
+        });
         m_panel = new PopoverPanel(overlay);
         QWidget* content = m_content->view();
         if (!m_visible)
@@ -295,6 +317,7 @@ void PopoverController::dismissPopoverAnimated(bool animated) {
         m_content->view()->setParent(nullptr);
     }
     if (m_overlay) {
+        disconnect(m_overlay, nullptr, this, nullptr);
         m_overlay->hide();
         m_overlay->deleteLater();
     }

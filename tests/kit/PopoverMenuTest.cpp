@@ -185,3 +185,34 @@ TEST(KTMenuControllerTest, TouchingAnItemRunsItThenClosesTheMenu) {
 }
 
 } // namespace
+
+namespace {
+
+// The presenter releases the popover as soon as it hears it was dismissed.
+struct Releaser : PopoverControllerDelegate {
+    std::unique_ptr<KTPopoverController> popover;
+    void popoverControllerDidDismissPopover(PopoverController*) override { popover.reset(); }
+};
+
+TEST(KTMenuControllerTest, PresenterMayReleaseThePopoverFromTheDismissCallback) {
+    Screen screen;
+    Releaser releaser;
+    bool ran = false;
+    auto* menu = new KTMenuController;
+    menu->addItemWithTitle(
+        "Create Folder", nullptr, [&] { ran = true; }, true);
+    releaser.popover = std::make_unique<KTPopoverController>(new NavigationController(menu));
+    releaser.popover->setDelegate(&releaser);
+    menu->setPopover(releaser.popover.get());
+    QPointer<KTMenuController> menuGuard(menu);
+    releaser.popover->presentPopoverFromView(screen.documentButton, PopoverArrowDirectionAny,
+                                             false);
+    QTest::mouseClick(menu->view()->findChild<QPushButton*>(), Qt::LeftButton);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(releaser.popover, nullptr);
+    EXPECT_EQ(KTPopoverController::currentPopoverController(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(menuGuard.isNull());
+}
+
+} // namespace

@@ -173,8 +173,13 @@ TEST(KTTabBarControllerTest, ClosingTheOnlyTabLeavesNothing) {
     const auto docs = t.open({"only.html"});
     Tabs::settle();
     t.delegate.calls.clear();
+    setAnimationsEnabled(false);
     t.controller.setSelectedIndex(0, true);
     ASSERT_NE(t.bar()->activeMenu(), nullptr);
+    t.window.grab()
+        .copy(0, 0, 500, 200)
+        .save(QDir(quorvel::test::outputDirectory()).filePath("tab-close-menu.png"));
+    setAnimationsEnabled(true);
     t.bar()->activeMenu()->clickButtonAtIndex(0);
     Tabs::settle();
     EXPECT_EQ(t.delegate.calls.filter("Close"),
@@ -231,6 +236,23 @@ TEST(KTTabBarControllerTest, StripFollowsTheWindowAndTheMenuFollowsTheTab) {
     const QPoint tabBottom = t.tab(4)->mapTo(&t.window, QPoint(100, 44));
     EXPECT_EQ(menu->popover()->arrowTip(), tabBottom);
     setAnimationsEnabled(true);
+}
+
+} // namespace
+
+namespace {
+
+TEST(KTTabBarControllerTest, FingerOnATabSelectsItLikeTheMouse) {
+    Tabs t;
+    const auto docs = t.open({"a.html", "b.html"});
+    Tabs::settle();
+    static QPointingDevice* finger = QTest::createTouchDevice();
+    const QPoint point = t.tab(0)->mapTo(&t.window, QPoint(60, 22));
+    QTest::touchEvent(&t.window, finger).press(0, point, &t.window);
+    QTest::touchEvent(&t.window, finger).release(0, point, &t.window);
+    Tabs::settle();
+    EXPECT_EQ(t.controller.selectedViewController(), docs[0]);
+    EXPECT_EQ(t.front(), t.tab(0));
 }
 
 } // namespace
