@@ -81,8 +81,15 @@ void KTLoupe::paintEvent(QPaintEvent*) {
         const QRect source = QRectF(p - QPointF(8, 8), QSizeF(size()) / magnification_)
                                  .toAlignedRect()
                                  .adjusted(0, 0, 16, 16);
-        window->render(&painter, source.topLeft(), QRegion(source),
-                       QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        // The window's pixels first, then magnified: the lens never shows a seam.
+        QImage shot(source.size(), QImage::Format_ARGB32_Premultiplied);
+        shot.fill(Qt::red);
+        {
+            QPainter shotPainter(&shot);
+            window->render(&shotPainter, QPoint(), QRegion(source),
+                           QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        }
+        painter.drawImage(QRectF(source), shot);
         painter.restore();
     } else {
         painter.save();

@@ -130,8 +130,9 @@ TEST(TouchSelection, ShortTapPlacesCaretAndTapOnCaretShowsMenu) {
     EXPECT_EQ(menu->visibleTitles(), QStringList({"Select", "Select All"}));
     f.save(QStringLiteral("textview-caret-menu.png"));
 
-    // Choosing "Select" from the menu selects the word under the caret.
-    menu->triggerTitle(QStringLiteral("Select"));
+    // Tapping "Select" in the menu selects the word under the caret.
+    QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(20, menu->height() / 2));
+    EXPECT_FALSE(menu->isMenuVisible());
     EXPECT_EQ(f.view->selectedRange(), NSMakeRange(30, 2)); // "01" of "line 01 alpha"
 }
 
@@ -158,8 +159,24 @@ TEST(TouchSelection, LongPressShowsLoupeAndDragsCaret) {
     EXPECT_EQ(f.view->selectedRange(), NSMakeRange(110, 0));
 }
 
+namespace {
+struct ScrollDelegate : KTTextViewDelegate {
+    QStringList log;
+    void scrollViewDidScroll(KTTextView*) override {
+        if (log.isEmpty() || log.last() != "didScroll")
+            log << "didScroll";
+    }
+    void scrollViewWillBeginDragging(KTTextView*) override { log << "willBeginDragging"; }
+    void scrollViewDidEndDragging(KTTextView*, bool decelerate) override {
+        log << (decelerate ? "didEndDragging decelerating" : "didEndDragging");
+    }
+};
+} // namespace
+
 TEST(TouchSelection, MoveBeforeLongPressScrollsInsteadOfSelecting) {
     TouchFixture f;
+    ScrollDelegate delegate;
+    f.view->setDelegate(&delegate);
     f.press(QPoint(200, 300));
     f.move(QPoint(200, 250));
     f.move(QPoint(200, 100));
@@ -168,6 +185,8 @@ TEST(TouchSelection, MoveBeforeLongPressScrollsInsteadOfSelecting) {
     f.release(QPoint(200, 100));
     EXPECT_EQ(f.view->contentOffset().y(), 200);
     EXPECT_EQ(f.view->selectedRange().location, NSNotFound);
+    EXPECT_EQ(delegate.log, QStringList({"willBeginDragging", "didScroll", "didEndDragging"}));
+    f.view->setDelegate(nullptr);
 }
 
 TEST(TouchSelection, DoubleTapSelectsWordAndDragExtendsIt) {
@@ -566,4 +585,22 @@ TEST(TouchSelection, ScrollingMovesTheCaretWithTheText) {
     const QPoint before = f.view->caret()->geometry().topLeft();
     f.view->setContentOffset(QPointF(0, 40));
     EXPECT_EQ(f.view->caret()->geometry().topLeft(), before - QPoint(0, 40));
+}
+
+TEST(TouchSelection, CaretBlinksAndStopsBlinkingOpaque) {
+    TouchFixture f;
+    ASSERT_TRUE(f.view->becomeFirstResponder());
+    f.view->setSelectedRange(NSMakeRange(3, 0));
+    KTTextCaret* caret = f.view->caret();
+    ASSERT_TRUE(caret);
+    ASSERT_TRUE(caret->animation());
+    EXPECT_EQ(caret->animation()->objectName(), QStringLiteral("KTTextCaretBlinkAnimation"));
+    EXPECT_TRUE(caret->isBlinking());
+    // After the pause the caret fades.
+    QTRY_VERIFY(caret->alpha() < 0.5);
+    caret->stopBlinking();
+    EXPECT_FALSE(caret->isBlinking());
+    QTRY_COMPARE(caret->alpha(), 1.0);
+    QTest::qWait(1000);
+    EXPECT_EQ(caret->alpha(), 1.0);
 }
