@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -169,8 +170,11 @@ CTFrameRef CTFramesetter::createFrame(CFRange stringRange, const QRectF& path) c
 
 void CTFramesetter::typesetParagraph(int64_t start, int64_t paragraphEnd, qreal width,
                                      size_t maxLines, std::vector<CTLineRef>& lines) const {
-    if (!typesetArithmetically(start, paragraphEnd, width, maxLines, lines))
+    const size_t before = lines.size();
+    if (!typesetArithmetically(start, paragraphEnd, width, maxLines, lines)) {
+        lines.resize(before); // drop what the arithmetic attempt made before it gave up
         typesetShaped(start, paragraphEnd, width, maxLines, lines);
+    }
 }
 
 bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, qreal width,
@@ -272,10 +276,13 @@ bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, q
         }
         if (candidate >= n && (visibleEnd(lineStart, n) - lineStart) * advance <= width)
             best = n;
-        if (best == -1) {
-            // A word wider than the line is broken where it overflows.
+        // A word wider than the line is broken where it overflows, as the shaper does. A line
+        // that would start with spaces before such a word, or hold spaces only, is left to
+        // the shaper: its fallback measures those differently.
+        if (best == -1 && s[lineStart] != u' ')
             best = std::min(n, lineStart + maxCharacters);
-        }
+        if (best == -1 || visibleEnd(lineStart, best) == lineStart)
+            return false;
         const bool last = best == n;
         const qreal full = (best - lineStart) * advance;
         const qreal lineWidth =
@@ -422,10 +429,17 @@ void CTFrameDraw(const CTFrameRef& frame, QPainter* painter, const QPointF& path
     if (!frame || !painter)
         return;
     const qreal height = frame->path.height();
+    // Lines wholly outside the painter's clip are skipped rather than rasterised and clipped.
+    const std::optional<QRectF> clip =
+        painter->hasClipping() ? std::optional<QRectF>(painter->clipBoundingRect()) : std::nullopt;
     for (size_t i = 0; i < frame->lines.size(); ++i) {
         const QPointF& origin = frame->origins[i];
-        CTLineDraw(frame->lines[i], painter,
-                   QPointF(pathTopLeft.x() + origin.x(), pathTopLeft.y() + height - origin.y()));
+        const CTLine& line = *frame->lines[i];
+        const qreal baseline = pathTopLeft.y() + height - origin.y();
+        if (clip &&
+            (baseline + line.descent < clip->top() || baseline - line.ascent > clip->bottom()))
+            continue;
+        CTLineDraw(frame->lines[i], painter, QPointF(pathTopLeft.x() + origin.x(), baseline));
     }
 }
 
@@ -453,8 +467,12 @@ int64_t CTLineGetStringIndexForPosition(const CTLineRef& line, const QPointF& po
         return kCFNotFound;
     if (line->layout) {
         const QTextLine textLine = line->layout->lineAt(line->lineNumber);
-        return line->layoutStart +
-               textLine.xToCursor(position.x() + textLine.x(), QTextLine::CursorBetweenCharacters);
+        const int64_t index =
+            line->layoutStart +
+            textLine.xToCursor(position.x() + textLine.x(), QTextLine::CursorBetweenCharacters);
+        // Right-to-left runs can answer the visual edge's logical neighbour: keep to the line.
+        const int64_t lineEnd = line->layoutStart + textLine.textStart() + textLine.textLength();
+        return std::clamp<int64_t>(index, line->stringRange.location, lineEnd);
     }
     if (!line->font || line->font->asciiAdvance() <= 0)
         return line->stringRange.location;
