@@ -163,6 +163,8 @@ void KTLoupeController::setLoupeVisible(bool visible, bool) {
         return;
     }
     QWidget* window = keyWindow();
+    if (!window)
+        return; // no window: nothing to magnify and nowhere to show it
     if (overlayWindow_ && overlayWindow_->parentWidget() != window) {
         delete overlayWindow_.data();
         overlayWindow_ = nullptr;
@@ -175,8 +177,7 @@ void KTLoupeController::setLoupeVisible(bool visible, bool) {
         overlayWindow_->setAttribute(Qt::WA_TransparentForMouseEvents);
         overlayWindow_->setAttribute(Qt::WA_NoSystemBackground);
         overlayWindow_->setFocusPolicy(Qt::NoFocus);
-        if (window)
-            overlayWindow_->setGeometry(window->rect());
+        overlayWindow_->setGeometry(window->rect());
     }
     if (!loupe_) {
         loupe_ = new KTLoupe(loupeStyle_, overlayWindow_);

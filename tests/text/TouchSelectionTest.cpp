@@ -548,7 +548,11 @@ TEST(Loupe, FollowsTargetAndMagnifiesTheWindow) {
 }
 
 TEST(Loupe, TurningTheInterfaceHidesIt) {
+    QWidget window;
+    window.resize(200, 200);
+    window.show();
     KTLoupeController* controller = loupe();
+    controller->setKeyWindow(&window);
     controller->setLoupeVisible(true);
     ASSERT_TRUE(controller->isLoupeVisible());
     const InterfaceOrientation before = DeviceOrientation::instance()->orientation();
