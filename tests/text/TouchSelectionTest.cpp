@@ -605,3 +605,34 @@ TEST(TouchSelection, CaretBlinksAndStopsBlinkingOpaque) {
     QTest::qWait(1000);
     EXPECT_EQ(caret->alpha(), 1.0);
 }
+
+TEST(TouchSelection, CancelledTouchEndsTheDrag) {
+    TouchFixture f;
+    f.press(f.at(210));
+    QTest::qWait(600);
+    ASSERT_TRUE(loupe()->isLoupeVisible());
+    const int height = f.view->viewport()->height();
+    f.move(QPoint(100, height - 8));
+    ASSERT_TRUE(f.view->isAutoScrolling());
+    QTouchEvent cancel(QEvent::TouchCancel, touchDevice());
+    QCoreApplication::sendEvent(f.view->viewport(), &cancel);
+    // Nothing is left running or switched off.
+    EXPECT_FALSE(loupe()->isLoupeVisible());
+    EXPECT_FALSE(f.view->isAutoScrolling());
+    EXPECT_FALSE(f.view->isDragCaretSelectionActive());
+    EXPECT_TRUE(f.view->isScrollEnabled());
+    // The next touch is an ordinary tap.
+    TouchFixture::pause();
+    f.tap(f.at(40));
+    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(40, 0));
+}
+
+TEST(TouchSelection, TapOutsideTheHandlesCollapsesTheSelection) {
+    TouchFixture f;
+    ASSERT_TRUE(f.view->becomeFirstResponder());
+    f.view->setSelectedRange(NSMakeRange(30, 60));
+    f.tap(f.at(160));
+    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(160, 0));
+    EXPECT_FALSE(f.view->selectionHandleStart());
+    EXPECT_TRUE(f.view->caret());
+}
