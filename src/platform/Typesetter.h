@@ -37,8 +37,11 @@ public:
     qreal descent = 0;
     qreal leading = 0;
 
-    // Measured arithmetically: the characters and their one font.
+    // Measured arithmetically: the characters (a stretch of a text shared by the paragraph's
+    // lines) and their one font.
     QString text;
+    int64_t textOffset = 0;
+    int64_t textLength = 0;
     CTFontRef font;
     // Shaped: the paragraph's layout, shared by its lines, and this line in it. `layoutStart`
     // is the string index of the layout's first character.
@@ -90,6 +93,9 @@ private:
 CTFramesetterRef CTFramesetterCreateWithAttributedString(const AttributedText* text, CFRange range);
 // Typesets a range of the framesetter's string (a length of 0 means to its end) into the
 // rectangle: as many whole lines as fit, top down. Null for a framesetter that is null.
+// How many frames have been typeset since the program started (cheap to read; lets tests show
+// that an operation typesets nothing).
+uint64_t CTFramesetterFrameCount();
 CTFrameRef CTFramesetterCreateFrame(const CTFramesetterRef& framesetter, CFRange stringRange,
                                     const QRectF& path);
 
