@@ -1,8 +1,8 @@
 #include "core/NavigationBar.h"
 
 #include "platform/NavigationController.h"
+#include "platform/Resources.h"
 
-#include <QDir>
 #include <QPainter>
 
 NavigationBar::NavigationBar(QWidget* parent) : BasicNavigationBar(parent) {
@@ -19,8 +19,7 @@ void NavigationBar::didReceiveMemoryWarning() {
 
 void NavigationBar::drawBackground(QPainter& painter, const QRect& rect) {
     if (m_fabric.isNull())
-        m_fabric = QImage(QDir(QStringLiteral(QUORVEL_RESOURCES_DIR))
-                              .filePath(QStringLiteral("images/bg_fabric.png")));
+        m_fabric = Resources::image(QStringLiteral("bg_fabric.png"));
     if (m_fabric.isNull()) {
         BasicNavigationBar::drawBackground(painter, rect);
         return;

@@ -1,8 +1,8 @@
 #include "kit/KTMenuController.h"
 
 #include "kit/KTPopoverController.h"
+#include "platform/Resources.h"
 
-#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
@@ -10,8 +10,7 @@
 namespace {
 
 const QImage& selectionImage() {
-    static const QImage image(QDir(QStringLiteral(QUORVEL_RESOURCES_DIR))
-                                  .filePath(QStringLiteral("images/bg_selection_blue.png")));
+    static const QImage image = Resources::image(QStringLiteral("bg_selection_blue.png"));
     return image;
 }
 

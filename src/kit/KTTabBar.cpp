@@ -1,9 +1,9 @@
 #include "kit/KTTabBar.h"
 
+#include "platform/Resources.h"
 #include "platform/Window.h"
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
@@ -13,9 +13,8 @@
 namespace {
 
 QImage tabImage(bool highlighted) {
-    static const QDir images(QStringLiteral(QUORVEL_RESOURCES_DIR "/images"));
-    static const QImage normal(images.filePath(QStringLiteral("bg_tab_n.png")));
-    static const QImage selected(images.filePath(QStringLiteral("bg_tab_h.png")));
+    static const QImage normal = Resources::image(QStringLiteral("bg_tab_n.png"));
+    static const QImage selected = Resources::image(QStringLiteral("bg_tab_h.png"));
     return highlighted ? selected : normal;
 }
 

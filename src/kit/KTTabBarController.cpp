@@ -2,8 +2,8 @@
 
 #include "core/Range.h"
 #include "platform/Autoresizing.h"
+#include "platform/Resources.h"
 
-#include <QDir>
 #include <QPainter>
 
 namespace {
@@ -12,8 +12,7 @@ namespace {
 class FolderBackground : public QWidget {
 public:
     explicit FolderBackground(QWidget* parent) : QWidget(parent) {
-        m_image = QImage(QDir(QStringLiteral(QUORVEL_RESOURCES_DIR))
-                             .filePath(QStringLiteral("images/bg_folder.48x48.png")));
+        m_image = Resources::image(QStringLiteral("bg_folder.48x48.png"));
     }
 
 protected:

@@ -1,9 +1,8 @@
 #include "syntax/KTSyntaxDefinition.h"
 
+#include "platform/PropertyList.h"
+#include "platform/Resources.h"
 #include "syntax/KeywordListSyntaxDefinition.h"
-#include "syntax/SyntaxResources.h"
-
-#include <QDir>
 
 std::optional<QList<KTSyntaxDefinitionDescriptor>> KTSyntaxDefinition::descriptors() {
     return KeywordListSyntaxDefinition::descriptors();
@@ -41,7 +40,6 @@ KTSyntaxDefinition::syntaxDefinitionForSyntaxDefinitionDescriptor(
         return nullptr;
     // A missing file still yields a (colourless) definition, as a file that cannot be read does.
     const QString path =
-        QDir(SyntaxResources::resourcesDirectory())
-            .filePath(QStringLiteral("syntax/") + descriptor.identifier + QStringLiteral(".plist"));
+        Resources::path(QStringLiteral("syntax"), descriptor.identifier + QStringLiteral(".plist"));
     return KeywordListSyntaxDefinition::syntaxDefinitionWithContentsOfFile(path);
 }

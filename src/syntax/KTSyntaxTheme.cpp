@@ -1,7 +1,8 @@
 #include "syntax/KTSyntaxTheme.h"
 
 #include "core/UIColorKT.h"
-#include "syntax/SyntaxResources.h"
+#include "platform/PropertyList.h"
+#include "platform/Resources.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -26,7 +27,7 @@ std::optional<KTTextAttributes> attributesForColorString(const QVariant& value) 
 } // namespace
 
 KTSyntaxTheme::KTSyntaxTheme(const QString& path) {
-    const QVariant root = SyntaxResources::readPropertyList(path);
+    const QVariant root = PropertyList::readFile(path);
     if (root.typeId() == QMetaType::QVariantMap)
         _populateTheme(*this, root.toMap());
 }
@@ -70,8 +71,8 @@ std::optional<QVariantMap> KTSyntaxTheme::_themeDictionaryForFilename(const QStr
     const qsizetype dot = filename.lastIndexOf(u'.');
     const QString name = dot < 0 ? filename : filename.left(dot);
     const QString type = dot < 0 ? QString() : filename.mid(dot + 1);
-    const QVariant root = SyntaxResources::readPropertyList(
-        SyntaxResources::pathForResource(QStringLiteral("themes"), name, type));
+    const QVariant root =
+        PropertyList::readFile(Resources::pathForResource(QStringLiteral("themes"), name, type));
     if (root.typeId() != QMetaType::QVariantMap)
         return std::nullopt;
     return root.toMap();

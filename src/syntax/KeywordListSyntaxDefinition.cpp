@@ -1,6 +1,7 @@
 #include "syntax/KeywordListSyntaxDefinition.h"
 
-#include "syntax/SyntaxResources.h"
+#include "platform/PropertyList.h"
+#include "platform/Resources.h"
 
 #include <QFileInfo>
 #include <QVariantMap>
@@ -66,7 +67,7 @@ KeywordListSyntaxDefinition::syntaxDefinitionWithContentsOfFile(const QString& p
 }
 
 std::optional<QList<KTSyntaxDefinitionDescriptor>> KeywordListSyntaxDefinition::descriptors() {
-    const QVariant table = SyntaxResources::readPropertyList(SyntaxResources::pathForResource(
+    const QVariant table = PropertyList::readFile(Resources::pathForResource(
         QStringLiteral("syntax"), QStringLiteral("SyntaxDefinitions"), QStringLiteral("plist")));
     if (table.typeId() != QMetaType::QVariantList)
         return std::nullopt;
@@ -122,7 +123,7 @@ void KeywordListSyntaxDefinition::load(const QString& path) {
     attributesCharacterSet_ = KTCharacterSet::alphanumerics();
     attributesCharacterSet_.addCharactersInString(u" -");
 
-    const QVariant root = SyntaxResources::readPropertyList(path);
+    const QVariant root = PropertyList::readFile(path);
     const QVariantMap map = root.toMap();
 
     if (auto words = stringSet(map, "keywords"))

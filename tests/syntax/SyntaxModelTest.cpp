@@ -1,10 +1,11 @@
 #include "SyntaxFixtures.h"
 #include "core/UIColorKT.h"
+#include "platform/PropertyList.h"
+#include "platform/Resources.h"
 #include "syntax/KTSyntaxDefinition.h"
 #include "syntax/KTSyntaxScope.h"
 #include "syntax/KTSyntaxTheme.h"
 #include "syntax/KeywordListSyntaxDefinition.h"
-#include "syntax/SyntaxResources.h"
 
 #include <gtest/gtest.h>
 
@@ -265,9 +266,9 @@ TEST(ShippedResources, EveryDefinitionLoads) {
                       nullptr);
             continue;
         }
-        const QString path = SyntaxResources::pathForResource("syntax", row.identifier, "plist");
+        const QString path = Resources::pathForResource("syntax", row.identifier, "plist");
         ASSERT_FALSE(path.isEmpty());
-        ASSERT_EQ(SyntaxResources::readPropertyList(path).typeId(), QMetaType::QVariantMap);
+        ASSERT_EQ(PropertyList::readFile(path).typeId(), QMetaType::QVariantMap);
         const auto definition =
             KTSyntaxDefinition::syntaxDefinitionForSyntaxDefinitionDescriptor(row);
         ASSERT_NE(definition, nullptr);
