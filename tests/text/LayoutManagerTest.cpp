@@ -318,6 +318,27 @@ TEST(LayoutManager, IncrementalLayoutAfterEditsMatchesLayoutFromScratch) {
     }
 }
 
+TEST(TextView, IsTheFirstTextViewOfItsStoresFirstLayoutManager) {
+    ViewFixture f(QSize(300, 200), QStringLiteral("one\ntwo\n"));
+    ASSERT_FALSE(f.storage()->layoutManagers().isEmpty());
+    EXPECT_EQ(f.storage()->layoutManagers().first()->firstTextView(), &f.view);
+    EXPECT_EQ(f.container()->layoutManager(), f.manager());
+    EXPECT_EQ(f.container()->textView(), &f.view);
+    // Text colour: the attribute over the whole text, read back from the first character.
+    f.view.setTextColor(QColor(10, 20, 30));
+    EXPECT_EQ(f.view.textColor(), QColor(10, 20, 30));
+    EXPECT_EQ(f.storage()->attributesAtIndex(5).foregroundColor, QColor(10, 20, 30));
+    f.view.setTextColor(QColor());
+    EXPECT_FALSE(f.storage()->attributesAtIndex(5).foregroundColor);
+    // The container follows the view's width; the visible rectangle moves with scrolling.
+    EXPECT_EQ(f.container()->containerSize().width(), f.view.viewport()->width());
+    EXPECT_EQ(f.view.bounds().topLeft(), QPointF(0, 0));
+    // The used height covers the laid-out text once the view has drawn.
+    QImage image(f.view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    f.view.viewport()->render(&image);
+    EXPECT_GT(f.view.contentSize().height(), 0);
+}
+
 TEST(TextView, RendersTextToAnImage) {
     ViewFixture f(QSize(520, 360));
     const QString sample = QStringLiteral(
