@@ -241,6 +241,27 @@ TEST(LayoutManager, PointsMapToCharacters) {
     EXPECT_EQ(m->_locationForPoint(QPointF(10, -50)), NSNotFound);
 }
 
+TEST(LayoutManager, PointsNeverLandInsideASurrogatePair) {
+    // Emoji only: wrapped lines end between two emoji, so a point right of a line lands
+    // before the last emoji of that line, never between its two halves.
+    QString emoji;
+    for (int i = 0; i < 40; ++i)
+        emoji += QString::fromUcs4(U"\U0001F600");
+    ViewFixture f(QSize(160, 400), emoji);
+    KTLayoutManager* m = f.manager();
+    m->ensureLayoutForCharacterRange(NSMakeRange(0, f.storage()->length()));
+    const QList<KTTextLayoutLine> lines = m->_linesForRange(NSMakeRange(0, f.storage()->length()));
+    ASSERT_GT(lines.size(), 1);
+    for (const KTTextLayoutLine& line : lines) {
+        for (qreal x : {-10.0, 5.0, 50.0, 150.0, 400.0}) {
+            const uint32_t index =
+                m->glyphIndexForPoint(QPointF(x, line.frame().center().y()), f.container());
+            EXPECT_EQ(index % 2, 0u) << "x " << x << " line at " << line.range().location;
+            EXPECT_LE(index, f.storage()->length());
+        }
+    }
+}
+
 TEST(LayoutManager, VisibleRangeOfAPulledDownViewStartsAtZero) {
     ViewFixture f(QSize(400, 300), numberedLines(100));
     KTLayoutManager* m = f.manager();
