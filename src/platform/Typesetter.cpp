@@ -263,7 +263,9 @@ bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, q
     auto fits = [&](int64_t from, int64_t to) {
         return (visibleEnd(from, to) - from) * advance <= width;
     };
-    auto isAlphanumeric = [](QChar c) {
+    // ASCII letters and digits never allow a break between any two of them. (Punctuation
+    // such as "." or "_" can, depending on what surrounds it, so it is left to the finder.)
+    auto isWordCharacter = [](QChar c) {
         const char16_t u = c.unicode();
         return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9');
     };
@@ -306,12 +308,12 @@ bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, q
             while (spacesEnd < n && s[spacesEnd] == u' ')
                 ++spacesEnd;
             int64_t wordStart = overflow;
-            while (wordStart > lineStart && isAlphanumeric(s[wordStart - 1]))
+            while (wordStart > lineStart && isWordCharacter(s[wordStart - 1]))
                 --wordStart;
             if (spacesEnd > overflow) {
                 // Spaces at the edge hang; the line breaks after them.
                 best = spacesEnd;
-            } else if (isAlphanumeric(s[overflow]) && wordStart > lineStart &&
+            } else if (isWordCharacter(s[overflow]) && wordStart > lineStart &&
                        s[wordStart - 1] == u' ') {
                 // A plain word runs over the edge: no break inside it, so before it.
                 best = wordStart;
