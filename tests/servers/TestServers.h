@@ -1,0 +1,123 @@
+#pragma once
+
+// The real servers of the connection tests: the shared ones started by CTest fixtures
+// (tests/servers/CMakeLists.txt) and private ones a test starts, breaks and stops itself.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <signal.h>
+#include <optional>
+#include <sys/types.h>
+
+namespace quorvel::test {
+
+struct ServerInfo {
+    QString directory; // the folder the script keeps the server's state in
+    QString host;
+    QString port;
+    QString user;
+    QString password;
+    QString root;         // the folder the account starts in, on this machine
+    QString log;          // the server's log of commands (FTP) or its own log (sshd)
+    QString hostKey;      // sshd: the public host key file
+    QString otherHostKey; // sshd: a public key the server does not have
+
+    QString readLog() const {
+        QFile file(log);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+};
+
+inline std::optional<ServerInfo> readServerInfo(const QString& directory) {
+    QFile file(QDir(directory).filePath("server.env"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return std::nullopt;
+    ServerInfo info;
+    info.directory = directory;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        const qsizetype eq = line.indexOf('=');
+        if (eq < 0)
+            continue;
+        const QString key = line.left(eq), value = line.mid(eq + 1);
+        if (key == "HOST")
+            info.host = value;
+        else if (key == "PORT")
+            info.port = value;
+        else if (key == "USER")
+            info.user = value;
+        else if (key == "PASSWORD")
+            info.password = value;
+        else if (key == "ROOT")
+            info.root = value;
+        else if (key == "LOG")
+            info.log = value;
+        else if (key == "HOST_KEY")
+            info.hostKey = value;
+        else if (key == "OTHER_HOST_KEY")
+            info.otherHostKey = value;
+    }
+    return info;
+}
+
+// A server started by a CTest fixture: "ftp", "ftp_active", "ftp_canned" or "sshd".
+inline std::optional<ServerInfo> sharedServer(const QString& name) {
+    const QString base = qEnvironmentVariable("QUORVEL_TEST_SERVERS");
+    if (base.isEmpty())
+        return std::nullopt;
+    return readServerInfo(QDir(base).filePath(name));
+}
+
+// An FTP server of the test's own, stopped when the object goes away.
+class PrivateFtpServer {
+public:
+    explicit PrivateFtpServer(const QString& mode = "passive", qint64 dieAfterBytes = 0) {
+        if (!dir_.isValid())
+            return;
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (dieAfterBytes > 0)
+            environment.insert("FTP_DIE_AFTER_BYTES", QString::number(dieAfterBytes));
+        process.setProcessEnvironment(environment);
+        process.start("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "start-ftp", serverDirectory(), mode});
+        if (process.waitForFinished(30000) && process.exitCode() == 0)
+            info_ = readServerInfo(serverDirectory());
+    }
+    ~PrivateFtpServer() { stop(); }
+    PrivateFtpServer(const PrivateFtpServer&) = delete;
+    PrivateFtpServer& operator=(const PrivateFtpServer&) = delete;
+
+    const std::optional<ServerInfo>& info() const { return info_; }
+
+    // Ends the server at once; open connections to it drop.
+    void stop() {
+        if (!info_)
+            return;
+        QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "stop", serverDirectory()});
+    }
+    // Freezes the server: connections stay open and nothing answers.
+    void pause() { signal(SIGSTOP); }
+    void resume() { signal(SIGCONT); }
+    bool isRunning() const { return pid() > 0 && ::kill(pid(), 0) == 0; }
+
+private:
+    QString serverDirectory() const { return dir_.filePath("server"); }
+    pid_t pid() const {
+        QFile file(QDir(serverDirectory()).filePath("pid"));
+        return file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toInt()) : 0;
+    }
+    void signal(int sig) {
+        if (pid() > 0)
+            ::kill(pid(), sig);
+    }
+
+    QTemporaryDir dir_;
+    std::optional<ServerInfo> info_;
+};
+
+} // namespace quorvel::test
