@@ -45,11 +45,14 @@ def main():
                     self.file_obj.flush()
                 os._exit(3)
 
+        handle_read_event = handle_read
+
     class Handler(FTPHandler):
         # Names keep their bytes: what is not UTF-8 goes through unchanged.
         unicode_errors = "surrogateescape"
         dtp_handler = Data
         permit_foreign_addresses = True
+        auth_failed_timeout = 0.2
 
         def pre_process_command(self, line, cmd, arg):
             if log:

@@ -16,6 +16,12 @@ python=/usr/bin/python3
 
 die() { echo "test-servers: $*" >&2; exit 1; }
 
+# Whether process $1 runs (a zombie left for a parent that never reaps it does not).
+alive() {
+    state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1)
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+
 # Prints the process ids below $1, deepest first.
 descendants() {
     for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
@@ -29,12 +35,12 @@ stop_dir() {
     [ -d "$dir" ] || return 0
     if [ -f "$dir/pid" ]; then
         pid=$(cat "$dir/pid")
-        if kill -0 "$pid" 2>/dev/null; then
+        if alive "$pid"; then
             for p in $(descendants "$pid"); do kill -9 "$p" 2>/dev/null || true; done
             kill -CONT "$pid" 2>/dev/null || true
             kill "$pid" 2>/dev/null || true
             i=0
-            while kill -0 "$pid" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+            while alive "$pid" && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
             kill -9 "$pid" 2>/dev/null || true
         fi
     fi
@@ -51,7 +57,7 @@ wait_for() {
     i=0
     while [ ! -s "$1" ]; do
         [ $i -lt 100 ] || return 1
-        if [ -n "${2:-}" ] && ! kill -0 "$2" 2>/dev/null; then return 1; fi
+        if [ -n "${2:-}" ] && ! alive "$2"; then return 1; fi
         sleep 0.1
         i=$((i + 1))
     done
@@ -126,13 +132,13 @@ StrictModes no
 MaxStartups 100
 MaxSessions 100
 LogLevel VERBOSE
-Subsystem sftp internal-sftp
+Subsystem sftp internal-sftp -l INFO
 END
         setsid "$sshd" -D -f "$dir/sshd_config" -E "$dir/sshd.log" </dev/null >/dev/null 2>&1 &
         echo $! >"$dir/pid"
         i=0
         while [ $i -lt 50 ]; do
-            kill -0 "$(cat "$dir/pid")" 2>/dev/null || break
+            alive "$(cat "$dir/pid")" || break
             if $python -c "import socket,sys; s=socket.socket(); sys.exit(s.connect_ex(('127.0.0.1',$port)))"; then
                 break 2
             fi

@@ -1,0 +1,139 @@
+#include "connections/CurlSession.h"
+
+#include "connections/RemoteNames.h"
+
+#include <cstdio>
+
+CurlSession::CurlSession(QString domain) : domain_(std::move(domain)) {
+    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
+    Q_UNUSED(initialised);
+    handle_ = curl_easy_init();
+}
+
+CurlSession::~CurlSession() {
+    finish();
+    if (handle_)
+        curl_easy_cleanup(handle_);
+}
+
+void CurlSession::begin(const QByteArray& url, const QString& username, const QString& password,
+                        bool withTranscript) {
+    errorBuffer_[0] = '\0';
+    curl_easy_setopt(handle_, CURLOPT_URL, url.constData());
+    const QByteArray user = remotenames::encode(username);
+    const QByteArray pass = remotenames::encode(password);
+    // Separate options instead of "user:password": a ":" in the user name stays in the name.
+    curl_easy_setopt(handle_, CURLOPT_USERNAME, user.constData());
+    curl_easy_setopt(handle_, CURLOPT_PASSWORD, pass.constData());
+    applyCommonOptions(withTranscript);
+}
+
+void CurlSession::applyCommonOptions(bool withTranscript) {
+    curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, errorBuffer_);
+    curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, connectTimeout);
+    curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_TIME, stallTimeout);
+    curl_easy_setopt(handle_, CURLOPT_SERVER_RESPONSE_TIMEOUT, stallTimeout);
+    if (withTranscript) {
+        curl_easy_setopt(handle_, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(handle_, CURLOPT_DEBUGFUNCTION, &CurlSession::debugCallback);
+        curl_easy_setopt(handle_, CURLOPT_DEBUGDATA, this);
+    } else {
+        curl_easy_setopt(handle_, CURLOPT_VERBOSE, 0L);
+    }
+}
+
+curl_slist* CurlSession::commandList(const QList<QByteArray>& commands) {
+    curl_slist* list = nullptr;
+    for (const QByteArray& command : commands)
+        list = curl_slist_append(list, command.constData());
+    lists_.append(list);
+    return list;
+}
+
+void CurlSession::collectInto(QByteArray* buffer) {
+    curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &CurlSession::writeToBuffer);
+    curl_easy_setopt(handle_, CURLOPT_WRITEDATA, buffer);
+}
+
+bool CurlSession::perform(Error* error, bool reset) {
+    errorBuffer_[0] = '\0';
+    dataPrefix_.clear();
+    lastResult_ = curl_easy_perform(handle_);
+    const QString text = errorBuffer_[0] ? QString::fromUtf8(errorBuffer_)
+                                         : QString::fromUtf8(curl_easy_strerror(lastResult_));
+    if (reset)
+        finish();
+    if (lastResult_ == CURLE_OK)
+        return true;
+    setError(error, domain_, int(lastResult_), text);
+    return false;
+}
+
+void CurlSession::finish() {
+    if (handle_)
+        curl_easy_reset(handle_);
+    for (curl_slist* list : lists_)
+        curl_slist_free_all(list);
+    lists_.clear();
+}
+
+size_t CurlSession::writeToBuffer(char* data, size_t size, size_t count, void* buffer) {
+    static_cast<QByteArray*>(buffer)->append(data, qsizetype(size * count));
+    return size * count;
+}
+
+size_t CurlSession::writeToFile(char* data, size_t size, size_t count, void* file) {
+    return std::fwrite(data, size, count, static_cast<FILE*>(file));
+}
+
+int CurlSession::debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* session) {
+    static_cast<CurlSession*>(session)->record(type, data, size);
+    return 0;
+}
+
+void CurlSession::record(curl_infotype type, const char* data, size_t size) {
+    QString prefix;
+    switch (type) {
+    case CURLINFO_TEXT:
+        prefix = QStringLiteral("* ");
+        break;
+    case CURLINFO_HEADER_IN:
+    case CURLINFO_DATA_IN:
+    case CURLINFO_SSL_DATA_IN:
+        prefix = QStringLiteral("< ");
+        break;
+    case CURLINFO_HEADER_OUT:
+    case CURLINFO_DATA_OUT:
+    case CURLINFO_SSL_DATA_OUT:
+        prefix = QStringLiteral("> ");
+        break;
+    default:
+        return;
+    }
+    if (type == CURLINFO_DATA_IN || type == CURLINFO_DATA_OUT || type == CURLINFO_SSL_DATA_IN ||
+        type == CURLINFO_SSL_DATA_OUT) {
+        // Only the amount: a file's contents have no place in a text kept in memory. One entry
+        // counts a whole run of data messages in one direction.
+        if (dataPrefix_ == prefix && !transcript_.isEmpty()) {
+            dataBytes_ += qint64(size);
+            transcript_.last() = prefix + QStringLiteral("[%1 bytes of data]").arg(dataBytes_);
+        } else {
+            dataPrefix_ = prefix;
+            dataBytes_ = qint64(size);
+            transcript_.append(prefix + QStringLiteral("[%1 bytes of data]").arg(dataBytes_));
+        }
+        return;
+    }
+    dataPrefix_.clear();
+    qsizetype length = qsizetype(size);
+    if (length > 0 && data[length - 1] == '\n')
+        --length;
+    if (length > 0 && data[length - 1] == '\r')
+        --length;
+    QString text = remotenames::transcriptText(data, length);
+    if (type == CURLINFO_HEADER_OUT && text.startsWith(QLatin1String("PASS "), Qt::CaseInsensitive))
+        text = QStringLiteral("PASS ****");
+    transcript_.append(prefix + text);
+}
