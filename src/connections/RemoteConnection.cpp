@@ -247,7 +247,7 @@ bool RemoteConnection::removeItem(const QString& path, Error* error, int depth) 
     Error lookupError;
     switch (lookUp(path, &record, nullptr, &lookupError)) {
     case Lookup::Missing:
-        if (delegate())
+        if (delegate() && reportsRemovalOfMissingEntries())
             delegate()->connectionDidRemoveItemAtPath(this, path);
         return true;
     case Lookup::Failed:

@@ -56,6 +56,8 @@ protected:
     virtual void applyProtocolOptions(Request request) = 0;
     // Whether listings tell the delegate before and after.
     virtual bool reportsListings() const = 0;
+    // Whether removing an entry that is not there tells the delegate it was removed.
+    virtual bool reportsRemovalOfMissingEntries() const = 0;
     // The server command removing an entry: a directory, or a file or link.
     virtual QByteArray removeCommand(const QString& path, bool isDirectory) const = 0;
     // What runs after the data of an upload to the temporary path: drop the old entry (when

@@ -23,12 +23,15 @@ struct ServerInfo {
     QString user;
     QString password;
     QString root;         // the folder the account starts in, on this machine
-    QString log;          // the server's log of commands (FTP) or its own log (sshd)
+    QString log;          // the commands the server received (FTP commands, SFTP operations)
+    QString daemonLog;    // sshd: its own log (connections, logins)
     QString hostKey;      // sshd: the public host key file
     QString otherHostKey; // sshd: a public key the server does not have
 
-    QString readLog() const {
-        QFile file(log);
+    QString readLog() const { return readText(log); }
+    QString readDaemonLog() const { return readText(daemonLog); }
+    static QString readText(const QString& path) {
+        QFile file(path);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 };
@@ -57,6 +60,8 @@ inline std::optional<ServerInfo> readServerInfo(const QString& directory) {
             info.root = value;
         else if (key == "LOG")
             info.log = value;
+        else if (key == "SSHD_LOG")
+            info.daemonLog = value;
         else if (key == "HOST_KEY")
             info.hostKey = value;
         else if (key == "OTHER_HOST_KEY")

@@ -6,7 +6,8 @@
 #   test-servers.sh stop DIR
 #
 # A started server keeps everything in DIR: its files, its log and "server.env", the lines
-# HOST=, PORT=, USER=, PASSWORD=, ROOT= (the folder the account starts in) and LOG=, which
+# HOST=, PORT=, USER=, PASSWORD=, ROOT= (the folder the account starts in) and LOG= (the
+# commands the server received), plus SSHD_LOG=, HOST_KEY= and OTHER_HOST_KEY= for sshd, which
 # the tests read. FTP_DIE_AFTER_BYTES=N in the environment makes an FTP server exit in the
 # middle of any upload once N bytes of it arrived. "stop" ends the server and every process it started, removes the test
 # account of an sshd and then DIR. Starting over an old DIR stops what it left first.
@@ -114,6 +115,15 @@ start_sshd() {
     password=$(random_word)
     echo "$account:$password" | chpasswd
     home=$(getent passwd "$account" | cut -d: -f6)
+    # The SFTP server logs every operation into a file the tests read; it runs as the account.
+    : >"$dir/sftp.log"
+    chmod 666 "$dir/sftp.log"
+    chmod 755 "$dir"
+    cat >"$dir/sftp-server.sh" <<END
+#!/bin/sh
+exec /usr/lib/openssh/sftp-server -l INFO -e 2>>"$dir/sftp.log"
+END
+    chmod 755 "$dir/sftp-server.sh"
     tries=0
     while :; do
         port=$(free_port)
@@ -132,7 +142,7 @@ StrictModes no
 MaxStartups 100
 MaxSessions 100
 LogLevel VERBOSE
-Subsystem sftp internal-sftp -l INFO
+Subsystem sftp $dir/sftp-server.sh
 END
         setsid "$sshd" -D -f "$dir/sshd_config" -E "$dir/sshd.log" </dev/null >/dev/null 2>&1 &
         echo $! >"$dir/pid"
@@ -155,7 +165,8 @@ PORT=$port
 USER=$account
 PASSWORD=$password
 ROOT=$home
-LOG=$dir/sshd.log
+LOG=$dir/sftp.log
+SSHD_LOG=$dir/sshd.log
 HOST_KEY=$dir/host_key.pub
 OTHER_HOST_KEY=$dir/other_host_key.pub
 END
