@@ -97,6 +97,9 @@ QByteArray RemoteConnection::serverURL() const {
 }
 
 void RemoteConnection::beginRequest(Request request, const QByteArray& url, bool withTranscript) {
+    // Anything but an upload or a listing may change a folder behind the remembered listing.
+    if (request != Request::Upload && request != Request::Listing)
+        m_recentListing = RecentListing();
     m_session.begin(url, username(), password(), withTranscript);
     applyProtocolOptions(request);
 }
@@ -316,13 +319,32 @@ bool RemoteConnection::upload(std::FILE* file, qint64 size, QIODevice* device, c
                               Error* error) {
     qCDebug(lcRemote) << "upload" << path;
     notifyWillStart();
+    const QString folder = remotepaths::parent(path);
+    const QString name = remotepaths::lastComponent(path);
     ConnectionItemAttributes existing;
     QList<ConnectionItemAttributes> siblings;
-    Error ignored;
-    // A failed listing usually means the folder is missing; the upload creates it.
-    const Lookup lookup = lookUp(path, &existing, &siblings, &ignored);
-    const bool replaces = lookup == Lookup::Found;
-    if (replaces && existing.isDirectory() && !existing.isLink) {
+    Lookup lookup;
+    // Uploads of a whole folder would otherwise list the folder once per file. A recent listing
+    // made by this connection serves instead; the old entry is then deleted after the data
+    // whether or not the listing showed it, since it may have appeared since.
+    const bool cached = m_recentListing.isValid() && m_recentListing.folder == folder &&
+                        m_recentListing.age.isValid() && m_recentListing.age.elapsed() < 10000;
+    if (cached) {
+        siblings = m_recentListing.contents;
+        lookup = Lookup::Missing;
+        for (const ConnectionItemAttributes& record : siblings) {
+            if (record.name == name) {
+                existing = record;
+                lookup = Lookup::Found;
+            }
+        }
+    } else {
+        Error ignored;
+        // A failed listing usually means the folder is missing; the upload creates it.
+        lookup = lookUp(path, &existing, &siblings, &ignored);
+    }
+    const bool replaces = lookup == Lookup::Found || cached;
+    if (lookup == Lookup::Found && existing.isDirectory() && !existing.isLink) {
         setError(error, ConnectionGenericErrorDomain, ConnectionGenericErrorCode,
                  QStringLiteral("A folder named '%1' exists").arg(existing.name));
         return false;
@@ -332,7 +354,9 @@ bool RemoteConnection::upload(std::FILE* file, qint64 size, QIODevice* device, c
     beginRequest(Request::Upload, urlForPath(temporary, false));
     CURL* handle = m_session.handle();
     curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(handle, CURLOPT_FTP_CREATE_MISSING_DIRS, 1L);
+    // Only when the folder could not be listed: libcurl is much slower with the option on.
+    if (lookup == Lookup::Failed)
+        curl_easy_setopt(handle, CURLOPT_FTP_CREATE_MISSING_DIRS, 1L);
     curl_easy_setopt(handle, CURLOPT_POSTQUOTE,
                      m_session.commandList(commandsAfterUpload(temporary, path, replaces)));
     if (file) {
@@ -345,8 +369,23 @@ bool RemoteConnection::upload(std::FILE* file, qint64 size, QIODevice* device, c
         if (size >= 0)
             curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
     }
-    if (!performRequest(error))
+    if (!performRequest(error)) {
+        m_recentListing = RecentListing();
         return false;
+    }
+    if (lookup != Lookup::Failed) {
+        // What the folder holds now, for the next upload into it.
+        m_recentListing.folder = folder;
+        m_recentListing.contents = siblings;
+        m_recentListing.contents.removeIf(
+            [&name](const ConnectionItemAttributes& record) { return record.name == name; });
+        ConnectionItemAttributes record;
+        record.name = name;
+        record.type = ConnectionItemAttributes::typeFile();
+        m_recentListing.contents.append(record);
+        if (!cached)
+            m_recentListing.age.start();
+    }
     if (delegate())
         delegate()->connectionDidCreateFileAtPath(this, path, std::nullopt);
     return true;

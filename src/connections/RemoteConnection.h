@@ -3,6 +3,7 @@
 #include "connections/AbstractConnectionProtocol.h"
 #include "connections/CurlSession.h"
 
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QSet>
 
@@ -96,8 +97,17 @@ private:
     QString temporaryPath(const QString& path, const QList<ConnectionItemAttributes>& siblings);
     bool removeItem(const QString& path, Error* error, int depth);
 
+    // The listing an upload read last, with the uploads made into it since.
+    struct RecentListing {
+        QString folder;
+        QList<ConnectionItemAttributes> contents;
+        QElapsedTimer age;
+        bool isValid() const { return age.isValid(); }
+    };
+
     QString m_domain;
     CurlSession m_session;
+    RecentListing m_recentListing;
     std::function<uint32_t()> m_random;
 };
 

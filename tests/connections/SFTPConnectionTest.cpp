@@ -296,6 +296,25 @@ TEST_F(SftpTest, UploadOverAFolderFailsAndKeepsTheFolder) {
     EXPECT_EQ(sortedEntries(folder), QStringList({"site"}));
 }
 
+TEST_F(SftpTest, EntriesAppearingBetweenUploadsOfAFolderAreHandled) {
+    // A folder upload reads the folder once; entries made by someone else meanwhile must
+    // neither break the upload of a file nor let a file replace a folder.
+    ASSERT_TRUE(writeFile(device("first.html"), "first"));
+    ASSERT_TRUE(writeFile(device("second.html"), "second"));
+    ASSERT_TRUE(writeFile(device("folder"), "a file"));
+    Error error;
+    ASSERT_TRUE(connection->uploadFileFromPath(device("first.html"), remote("first.html"), &error))
+        << error.description.toStdString();
+    makeFile(remote("second.html"), "made by someone else");
+    makeFile(remote("folder/inside.html"), "keep me");
+    ASSERT_TRUE(
+        connection->uploadFileFromPath(device("second.html"), remote("second.html"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(remote("second.html")), "second");
+    EXPECT_FALSE(connection->uploadFileFromPath(device("folder"), remote("folder"), &error));
+    EXPECT_EQ(readFile(remote("folder/inside.html")), "keep me");
+}
+
 TEST_F(SftpTest, DownloadReplacesTheLocalFileOnlyOnSuccess) {
     makeFile(remote("remote.txt"), "from the server");
     ASSERT_TRUE(writeFile(device("target.txt"), "local copy"));
