@@ -4,16 +4,22 @@
 #include "connections/ListingParser.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
-// The entry name of a parsed line: UTF-8 when the bytes are valid UTF-8, otherwise each byte
-// as one ISO Latin-1 character, so that no name is lost or garbled into replacement marks.
+// Server names are UTF-8. Bytes that are not part of valid UTF-8 (names written in another
+// encoding) are kept, each as one character U+DC80 to U+DCFF, so that a name read from a
+// listing turns back into exactly the server's bytes when it is sent in a request.
+QString serverStringFromBytes(QByteArrayView bytes);
+QByteArray serverBytesFromString(const QString& string);
+
+// The entry name of a parsed line, decoded with serverStringFromBytes.
 QString listingEntryName(const ListingLineInfo& info);
 
-// The record of one accepted listing line: "type" is "directory" when the entry can be
-// entered, "size" when the line gives one, "mdate" when its time is not 0, "link" for
-// "lrwxrwxrwx" lines, and isLink for every link.
+// The record of one accepted listing line: "name" from listingEntryName, "type" "directory"
+// when the entry can be entered, "size" when the line gives one, "mdate" when its time is not 0,
+// "link" for "lrwxrwxrwx" lines, and isLink for every link.
 ConnectionItemAttributes connectionItemAttributesFromListingLine(const ListingLineInfo& info);
 
 // The records of a whole listing as a server sends it (lines separated by LF; a CR before the

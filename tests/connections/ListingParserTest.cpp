@@ -361,7 +361,7 @@ TEST(ListingAttributes, UnixServerListing) {
                       record("www", "directory", 11, utc(2025, 2, 28), true, true),
                       record("up", "directory", 2, utc(2025, 2, 28), false, true),
                       record(QString::fromUtf8("café.txt"), "file", 0, utc(2023, 11, 3)),
-                      record(QString::fromLatin1("na\xefve.txt"), "file", 0, utc(2023, 11, 3)),
+                      record(QString("na") + QChar(0xDCEF) + "ve.txt", "file", 0, utc(2023, 11, 3)),
                       record("ends with cr", "file", 3, utc(2023, 11, 3)),
                   });
 }
@@ -401,6 +401,73 @@ TEST(ListingAttributes, WindowsVmsAndEplfListings) {
             record("RFC959.txt", "file", 10376, 839956783),
             record("empty", "file", 0, std::nullopt),
         });
+}
+
+TEST(ListingAttributes, ServerNamesRoundTripToTheirBytes) {
+    struct NameCase {
+        QByteArray bytes;
+        QString expected;
+    };
+    const NameCase cases[] = {
+        {"index.html", "index.html"},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", QString::fromUtf8("café € 😀")},
+        {"\xef\xbb\xbf"
+         "bom",
+         QString(QChar(0xFEFF)) + "bom"},
+        // Bytes outside valid UTF-8 are kept one by one.
+        {"na\xefve", QString("na") + QChar(0xDCEF) + "ve"},
+        {"\xff\xfe", QString(QChar(0xDCFF)) + QChar(0xDCFE)},
+        {"\xc0\xaf", QString(QChar(0xDCC0)) + QChar(0xDCAF)},                     // overlong "/"
+        {"\xed\xa0\x80", QString(QChar(0xDCED)) + QChar(0xDCA0) + QChar(0xDC80)}, // surrogate
+        {"\xf4\x90\x80\x80",
+         QString(QChar(0xDCF4)) + QChar(0xDC90) + QChar(0xDC80) + QChar(0xDC80)},
+        {"cut\xe2\x82", QString("cut") + QChar(0xDCE2) + QChar(0xDC82)},
+        {"\x80mixed\xc3\xa9", QString(QChar(0xDC80)) + QString::fromUtf8("mixedé")},
+    };
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.bytes.toHex().toStdString());
+        ListingLineInfo info;
+        info.name = c.bytes.constData();
+        info.nameLength = int(c.bytes.size());
+        const QString name = listingEntryName(info);
+        EXPECT_EQ(name, c.expected);
+        EXPECT_EQ(serverStringFromBytes(c.bytes), c.expected);
+        EXPECT_EQ(serverBytesFromString(name), c.bytes);
+    }
+    // Plain strings encode as UTF-8, and a genuine surrogate pair is not taken for bytes.
+    const char32_t high[] = {0x10C80};
+    EXPECT_EQ(serverBytesFromString(QString::fromUcs4(high, 1)), QByteArray("\xf0\x90\xb2\x80"));
+    EXPECT_EQ(serverBytesFromString(QString::fromUtf8("Bob's page.html")), "Bob's page.html");
+}
+
+TEST(ListingAttributes, EveryByteStringRoundTrips) {
+    // All strings of up to two bytes, then longer ones from a fixed seed, biased towards the
+    // bytes that start and continue multi-byte sequences.
+    std::vector<QByteArray> samples;
+    for (int a = 0; a < 256; ++a) {
+        samples.push_back(QByteArray(1, char(a)));
+        for (int b = 0; b < 256; ++b)
+            samples.push_back(QByteArray{char(a), char(b)});
+    }
+    uint32_t seed = 2026;
+    const char pool[] = {'\x80', '\xbf', '\xc2', '\xdf', '\xe0', '\xed', '\xef', '\xf0',
+                         '\xf4', '\xf5', '\xa0', '\x9f', 'a',    '\0',   '\xff', '\x90'};
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray bytes;
+        for (int length = 3 + int(i % 6); length > 0; --length) {
+            seed = seed * 1664525u + 1013904223u;
+            bytes += pool[(seed >> 16) % sizeof pool];
+        }
+        samples.push_back(bytes);
+    }
+    for (const QByteArray& bytes : samples) {
+        const QString decoded = serverStringFromBytes(bytes);
+        ASSERT_EQ(serverBytesFromString(decoded), bytes) << bytes.toHex().toStdString();
+        // Valid UTF-8 reads as the standard decoder reads it.
+        if (QString::fromUtf8(bytes).toUtf8() == bytes && !bytes.startsWith("\xef\xbb\xbf")) {
+            ASSERT_EQ(decoded, QString::fromUtf8(bytes)) << bytes.toHex().toStdString();
+        }
+    }
 }
 
 TEST(ListingAttributes, EmptyListing) {
