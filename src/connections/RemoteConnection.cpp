@@ -154,43 +154,9 @@ RemoteConnection::contentsOfDirectoryAtPath(const QString& path, Error* error) {
     m_session.collectInto(&bytes);
     if (!performRequest(error))
         return std::nullopt;
-    QList<ConnectionItemAttributes> contents = parseListing(bytes);
+    QList<ConnectionItemAttributes> contents = connectionItemAttributesFromListing(bytes);
     if (reportsListings() && delegate())
         delegate()->connectionDidGetContentsOfDirectory(this, contents, path);
-    return contents;
-}
-
-QList<ConnectionItemAttributes> RemoteConnection::parseListing(const QByteArray& bytes) const {
-    QList<ConnectionItemAttributes> contents;
-    const char* data = bytes.constData();
-    const qsizetype size = bytes.size();
-    qsizetype start = 0;
-    while (start < size) {
-        qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0)
-            end = size;
-        qsizetype length = end - start;
-        // Servers end lines with CR LF, and some send LF CR; neither CR belongs to a name.
-        if (length > 0 && data[start + length - 1] == '\r')
-            --length;
-        qsizetype lineStart = start;
-        if (length > 0 && data[lineStart] == '\r')
-            ++lineStart, --length;
-        start = end + 1;
-        if (length > INT32_MAX)
-            continue;
-
-        ListingLineInfo info;
-        if (!parseListingLine(&info, data + lineStart, int(length)))
-            continue;
-        ConnectionItemAttributes record = connectionItemAttributesFromListingLine(info);
-        // Names keep every byte, so a name read here reaches the same entry in a request.
-        record.name = remotenames::decode(info.name, info.nameLength);
-        if (record.name.isEmpty() || record.name == QLatin1String(".") ||
-            record.name == QLatin1String("..") || record.name.contains(u'/'))
-            continue;
-        contents.append(record);
-    }
     return contents;
 }
 

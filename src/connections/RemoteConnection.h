@@ -93,7 +93,6 @@ protected:
     void notifyWillStart();
 
 private:
-    QList<ConnectionItemAttributes> parseListing(const QByteArray& bytes) const;
     QString temporaryPath(const QString& path, const QList<ConnectionItemAttributes>& siblings);
     bool removeItem(const QString& path, Error* error, int depth);
 

@@ -1,11 +1,8 @@
 #pragma once
 
-// How remote connections turn server names into text and back.
-//
-// Server names are UTF-8. A byte that is not part of valid UTF-8 (a name written by an older
-// system in Latin-1, say) becomes the lone low surrogate U+DC80 + (byte - 0x80) and is turned
-// back into that very byte on the way out, so any name read from a server can be named again
-// in a request and reaches the same file.
+// How remote connections turn server names into text and back: UTF-8, with every byte that is
+// not valid UTF-8 kept as one character U+DC80..U+DCFF (see ListingAttributes.h), so any name
+// read from a server reaches the same entry when it is sent back in a request.
 
 #include <QByteArray>
 #include <QString>
