@@ -35,6 +35,11 @@ void CurlSession::applyCommonOptions(bool withTranscript) {
     curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_TIME, stallTimeout);
     curl_easy_setopt(handle_, CURLOPT_SERVER_RESPONSE_TIMEOUT, stallTimeout);
+    // libcurl's low-speed limit does not watch every phase (an SFTP server that stops answering
+    // a command would hold the request for minutes), so a watchdog does as well.
+    curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &CurlSession::progressCallback);
+    curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, this);
     if (withTranscript) {
         curl_easy_setopt(handle_, CURLOPT_VERBOSE, 1L);
         curl_easy_setopt(handle_, CURLOPT_DEBUGFUNCTION, &CurlSession::debugCallback);
@@ -60,9 +65,14 @@ void CurlSession::collectInto(QByteArray* buffer) {
 bool CurlSession::perform(Error* error, bool reset) {
     errorBuffer_[0] = '\0';
     dataPrefix_.clear();
+    movedBytes_ = -1;
+    stalled_ = false;
+    sinceMoved_.start();
     lastResult_ = curl_easy_perform(handle_);
-    const QString text = errorBuffer_[0] ? QString::fromUtf8(errorBuffer_)
-                                         : QString::fromUtf8(curl_easy_strerror(lastResult_));
+    QString text = errorBuffer_[0] ? QString::fromUtf8(errorBuffer_)
+                                   : QString::fromUtf8(curl_easy_strerror(lastResult_));
+    if (stalled_ && lastResult_ == CURLE_ABORTED_BY_CALLBACK)
+        text = QStringLiteral("The server did not answer for %1 seconds.").arg(stallTimeout);
     if (reset)
         finish();
     if (lastResult_ == CURLE_OK)
@@ -86,6 +96,22 @@ size_t CurlSession::writeToBuffer(char* data, size_t size, size_t count, void* b
 
 size_t CurlSession::writeToFile(char* data, size_t size, size_t count, void* file) {
     return std::fwrite(data, size, count, static_cast<FILE*>(file));
+}
+
+int CurlSession::progressCallback(void* session, curl_off_t, curl_off_t downloaded, curl_off_t,
+                                  curl_off_t uploaded) {
+    auto* self = static_cast<CurlSession*>(session);
+    const curl_off_t moved = downloaded + uploaded;
+    if (moved != self->movedBytes_) {
+        self->movedBytes_ = moved;
+        self->sinceMoved_.start();
+        return 0;
+    }
+    if (self->sinceMoved_.elapsed() > self->stallTimeout * 1000) {
+        self->stalled_ = true;
+        return 1;
+    }
+    return 0;
 }
 
 int CurlSession::debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* session) {

@@ -7,6 +7,7 @@
 #include "core/Error.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -57,6 +58,8 @@ public:
     static size_t writeToFile(char* data, size_t size, size_t count, void* file);
 
 private:
+    static int progressCallback(void* session, curl_off_t downloadTotal, curl_off_t downloaded,
+                                curl_off_t uploadTotal, curl_off_t uploaded);
     static int debugCallback(CURL* handle, curl_infotype type, char* data, size_t size,
                              void* session);
     void record(curl_infotype type, const char* data, size_t size);
@@ -66,6 +69,10 @@ private:
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     QList<curl_slist*> lists_;
     CURLcode lastResult_ = CURLE_OK;
+    // The stall watchdog: bytes moved so far and when that last changed.
+    curl_off_t movedBytes_ = -1;
+    QElapsedTimer sinceMoved_;
+    bool stalled_ = false;
     QStringList transcript_;
     // The running count of the data message last recorded: "> " or "< ", and its bytes.
     QString dataPrefix_;

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace remotetest;
-using quorvel::test::PrivateFtpServer;
+using quorvel::test::PrivateServer;
 using quorvel::test::ServerInfo;
 
 namespace {
@@ -445,7 +445,7 @@ TEST(FtpActiveOnly, LoginFallsBackToActiveModeForTheSession) {
 }
 
 TEST(FtpDroppedServer, OperationsFailInsteadOfHangingOrSucceeding) {
-    PrivateFtpServer server;
+    PrivateServer server;
     ASSERT_TRUE(server.info());
     ASSERT_TRUE(writeFile(server.info()->root + "/doomed.txt", "x"));
     auto connection = connectionTo(*server.info());
@@ -475,7 +475,7 @@ TEST(FtpDroppedServer, OperationsFailInsteadOfHangingOrSucceeding) {
 }
 
 TEST(FtpDroppedServer, InterruptedUploadLeavesTheOldFile) {
-    PrivateFtpServer server("passive", 100000);
+    PrivateServer server("ftp", "passive", 100000);
     ASSERT_TRUE(server.info());
     ASSERT_TRUE(writeFile(server.info()->root + "/site/index.html", "the live page"));
     QTemporaryDir dir;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -78,45 +79,46 @@ inline std::optional<ServerInfo> sharedServer(const QString& name) {
     return readServerInfo(QDir(base).filePath(name));
 }
 
-// An FTP server of the test's own, stopped when the object goes away.
-class PrivateFtpServer {
+// A server of the test's own, stopped when the object goes away: "ftp" (mode "passive",
+// "active" or "canned") or "sshd".
+class PrivateServer {
 public:
-    explicit PrivateFtpServer(const QString& mode = "passive", qint64 dieAfterBytes = 0) {
+    explicit PrivateServer(const QString& kind = "ftp", const QString& mode = "passive",
+                           qint64 dieAfterBytes = 0) {
         if (!dir_.isValid())
             return;
+        // sshd runs the SFTP server as the test account, from a script in this folder.
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ReadGroup | QFile::ExeGroup |
+                                               QFile::ReadOther | QFile::ExeOther);
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         if (dieAfterBytes > 0)
             environment.insert("FTP_DIE_AFTER_BYTES", QString::number(dieAfterBytes));
         process.setProcessEnvironment(environment);
-        process.start("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "start-ftp", serverDirectory(), mode});
+        const QStringList arguments =
+            kind == "sshd"
+                ? QStringList{QUORVEL_TEST_SERVERS_SCRIPT, "start-sshd", serverDirectory()}
+                : QStringList{QUORVEL_TEST_SERVERS_SCRIPT, "start-ftp", serverDirectory(), mode};
+        process.start("sh", arguments);
         if (process.waitForFinished(30000) && process.exitCode() == 0)
             info_ = readServerInfo(serverDirectory());
     }
-    ~PrivateFtpServer() { stop(); }
-    PrivateFtpServer(const PrivateFtpServer&) = delete;
-    PrivateFtpServer& operator=(const PrivateFtpServer&) = delete;
+    ~PrivateServer() { stop(); }
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
 
     const std::optional<ServerInfo>& info() const { return info_; }
 
-    // Ends the server at once; open connections to it drop.
+    // Ends the server and its sessions at once; open connections to it drop.
     void stop() {
         if (!info_)
             return;
         QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "stop", serverDirectory()});
     }
-    // Freezes the server: connections stay open and nothing answers.
-    void pause() { signal(SIGSTOP); }
-    void resume() { signal(SIGCONT); }
-    // A process that exited but was never reaped does not count.
-    bool isRunning() const {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid()));
-        if (pid() <= 0 || !stat.open(QIODevice::ReadOnly))
-            return false;
-        const QByteArray line = stat.readAll();
-        const qsizetype close = line.lastIndexOf(')');
-        return close > 0 && line.mid(close + 2, 1) != "Z";
-    }
+    // Freezes the server and its sessions: connections stay open and nothing answers.
+    void pause() { signalAll(SIGSTOP); }
+    void resume() { signalAll(SIGCONT); }
 
 private:
     QString serverDirectory() const { return dir_.filePath("server"); }
@@ -124,9 +126,37 @@ private:
         QFile file(QDir(serverDirectory()).filePath("pid"));
         return file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toInt()) : 0;
     }
-    void signal(int sig) {
-        if (pid() > 0)
-            ::kill(pid(), sig);
+    // The server process and every process below it (sshd runs one per session).
+    QList<pid_t> processes() const {
+        QList<pid_t> found;
+        if (pid() <= 0)
+            return found;
+        found.append(pid());
+        QHash<pid_t, pid_t> parents;
+        for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+            bool isNumber = false;
+            const pid_t candidate = entry.toInt(&isNumber);
+            if (!isNumber)
+                continue;
+            QFile stat("/proc/" + entry + "/stat");
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1)
+                parents.insert(candidate, pid_t(fields[1].toInt()));
+        }
+        for (qsizetype i = 0; i < found.size(); ++i) {
+            for (auto it = parents.cbegin(); it != parents.cend(); ++it) {
+                if (it.value() == found[i] && !found.contains(it.key()))
+                    found.append(it.key());
+            }
+        }
+        return found;
+    }
+    void signalAll(int sig) {
+        for (pid_t p : processes())
+            ::kill(p, sig);
     }
 
     QTemporaryDir dir_;
