@@ -8,12 +8,15 @@ CurlSession::CurlSession(QString domain) : domain_(std::move(domain)) {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
     Q_UNUSED(initialised);
     handle_ = curl_easy_init();
+    multi_ = curl_multi_init();
 }
 
 CurlSession::~CurlSession() {
     finish();
     if (handle_)
         curl_easy_cleanup(handle_);
+    if (multi_)
+        curl_multi_cleanup(multi_);
 }
 
 void CurlSession::begin(const QByteArray& url, const QString& username, const QString& password,
@@ -68,7 +71,7 @@ bool CurlSession::perform(Error* error, bool reset) {
     movedBytes_ = -1;
     stalled_ = false;
     sinceMoved_.start();
-    lastResult_ = curl_easy_perform(handle_);
+    lastResult_ = run();
     QString text = errorBuffer_[0] ? QString::fromUtf8(errorBuffer_)
                                    : QString::fromUtf8(curl_easy_strerror(lastResult_));
     if (stalled_ && lastResult_ == CURLE_ABORTED_BY_CALLBACK)
@@ -79,6 +82,43 @@ bool CurlSession::perform(Error* error, bool reset) {
         return true;
     setError(error, domain_, int(lastResult_), text);
     return false;
+}
+
+// One blocking transfer, as curl_easy_perform does it, but waking at least every 10 ms:
+// libcurl 7.88 sometimes loses track of the FTP data connection it has just set up and then
+// sleeps a whole second before going on, which made uploads of many small files crawl.
+CURLcode CurlSession::run() {
+    if (!handle_ || !multi_)
+        return CURLE_FAILED_INIT;
+    if (curl_multi_add_handle(multi_, handle_) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_OK;
+    bool finished = false;
+    int running = 1;
+    while (!finished) {
+        if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == handle_) {
+                result = message->data.result;
+                finished = true;
+            }
+        }
+        if (finished || running == 0)
+            break;
+        long timeout = -1;
+        curl_multi_timeout(multi_, &timeout);
+        const int wait = timeout < 0 || timeout > 10 ? 10 : int(timeout);
+        if (curl_multi_poll(multi_, nullptr, 0, wait, nullptr) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi_, handle_);
+    return result;
 }
 
 void CurlSession::finish() {

@@ -64,8 +64,12 @@ private:
                              void* session);
     void record(curl_infotype type, const char* data, size_t size);
 
+    CURLcode run();
+
     QString domain_;
     CURL* handle_ = nullptr;
+    // Drives the handle (see run()); it also keeps the connections between requests.
+    CURLM* multi_ = nullptr;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     QList<curl_slist*> lists_;
     CURLcode lastResult_ = CURLE_OK;

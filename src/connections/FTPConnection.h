@@ -29,6 +29,7 @@ protected:
     void applyProtocolOptions(Request request) override;
     bool reportsListings() const override { return true; }
     bool reportsRemovalOfMissingEntries() const override { return true; }
+    bool renameReplacesFiles() const override { return true; }
     QByteArray removeCommand(const QString& path, bool isDirectory) const override;
     QList<QByteArray> commandsAfterUpload(const QString& temporaryPath, const QString& path,
                                           bool replacesEntry) const override;

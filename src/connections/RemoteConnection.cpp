@@ -291,8 +291,9 @@ bool RemoteConnection::upload(std::FILE* file, qint64 size, QIODevice* device, c
     QList<ConnectionItemAttributes> siblings;
     Lookup lookup;
     // Uploads of a whole folder would otherwise list the folder once per file. A recent listing
-    // made by this connection serves instead; the old entry is then deleted after the data
-    // whether or not the listing showed it, since it may have appeared since.
+    // made by this connection serves instead. Where a rename does not replace a file, the old
+    // entry is then deleted after the data whether or not the listing showed it, since it may
+    // have appeared since; a folder that appeared since makes the rename fail.
     const bool cached = m_recentListing.isValid() && m_recentListing.folder == folder &&
                         m_recentListing.age.isValid() && m_recentListing.age.elapsed() < 10000;
     if (cached) {
@@ -309,7 +310,7 @@ bool RemoteConnection::upload(std::FILE* file, qint64 size, QIODevice* device, c
         // A failed listing usually means the folder is missing; the upload creates it.
         lookup = lookUp(path, &existing, &siblings, &ignored);
     }
-    const bool replaces = lookup == Lookup::Found || cached;
+    const bool replaces = lookup == Lookup::Found || (cached && !renameReplacesFiles());
     if (lookup == Lookup::Found && existing.isDirectory() && !existing.isLink) {
         setError(error, ConnectionGenericErrorDomain, ConnectionGenericErrorCode,
                  QStringLiteral("A folder named '%1' exists").arg(existing.name));

@@ -57,6 +57,8 @@ protected:
     virtual void applyProtocolOptions(Request request) = 0;
     // Whether listings tell the delegate before and after.
     virtual bool reportsListings() const = 0;
+    // Whether a rename onto an existing file replaces it (FTP servers) or fails (SFTP).
+    virtual bool renameReplacesFiles() const = 0;
     // Whether removing an entry that is not there tells the delegate it was removed.
     virtual bool reportsRemovalOfMissingEntries() const = 0;
     // The server command removing an entry: a directory, or a file or link.

@@ -34,6 +34,7 @@ protected:
     void applyProtocolOptions(Request request) override;
     bool reportsListings() const override { return false; }
     bool reportsRemovalOfMissingEntries() const override { return false; }
+    bool renameReplacesFiles() const override { return false; }
     QByteArray removeCommand(const QString& path, bool isDirectory) const override;
     QList<QByteArray> commandsAfterUpload(const QString& temporaryPath, const QString& path,
                                           bool replacesEntry) const override;

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -70,50 +71,61 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Through FTPConnection: one connection object, as the transfer screen uses it.
+    // The machine may be shared: the rounds alternate between the two and the best of each
+    // counts.
+    const int rounds = 3;
+    double ours = 1e300, theirs = 1e300;
+    int oursArrived = files, theirsArrived = files;
     QElapsedTimer timer;
-    timer.start();
-    FTPConnection connection;
-    connection.setScheme("ftp");
-    connection.setHost("127.0.0.1");
-    connection.setPort(server.port);
-    connection.setUsername(server.user);
-    connection.setPassword(server.password);
-    Error error;
-    bool ok =
-        connection.connectError(&error) && connection.createDirectoryAtPath("/quorvel", &error);
     const QStringList names = QDir(source).entryList(QDir::Files, QDir::Name);
-    for (const QString& name : names) {
-        if (!ok)
-            break;
-        ok = connection.uploadFileFromPath(QDir(source).filePath(name), "/quorvel/" + name, &error);
-    }
-    const double ours = double(timer.nsecsElapsed()) / 1e6;
-    if (!ok) {
-        std::fprintf(stderr, "FTPConnection failed: %s\n", qPrintable(error.description));
-        QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "stop", serverDir});
-        return 1;
-    }
+    for (int round = 0; round < rounds; ++round) {
+        // Through FTPConnection: one connection object, as the transfer screen uses it.
+        const QString ourFolder = QStringLiteral("/quorvel-%1").arg(round);
+        timer.start();
+        FTPConnection connection;
+        connection.setScheme("ftp");
+        connection.setHost("127.0.0.1");
+        connection.setPort(server.port);
+        connection.setUsername(server.user);
+        connection.setPassword(server.password);
+        Error error;
+        bool ok =
+            connection.connectError(&error) && connection.createDirectoryAtPath(ourFolder, &error);
+        for (const QString& name : names) {
+            if (!ok)
+                break;
+            ok = connection.uploadFileFromPath(QDir(source).filePath(name), ourFolder + "/" + name,
+                                               &error);
+        }
+        ours = std::min(ours, double(timer.nsecsElapsed()) / 1e6);
+        if (!ok) {
+            std::fprintf(stderr, "FTPConnection failed: %s\n", qPrintable(error.description));
+            QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "stop", serverDir});
+            return 1;
+        }
 
-    // The same folder with lftp.
-    timer.restart();
-    QProcess lftp;
-    lftp.start("lftp", {"-u", server.user + "," + server.password, "-p", server.port, "-e",
-                        "set ftp:passive-mode on; set cmd:fail-exit yes; mirror -R " + source +
-                            " /lftp; quit",
-                        "127.0.0.1"});
-    const bool lftpRan = lftp.waitForFinished(600000) && lftp.exitCode() == 0;
-    const double theirs = double(timer.nsecsElapsed()) / 1e6;
-
-    const int oursArrived = countFiles(server.root + "/quorvel");
-    const int theirsArrived = countFiles(server.root + "/lftp");
+        // The same folder with lftp.
+        const QString theirFolder = QStringLiteral("/lftp-%1").arg(round);
+        timer.restart();
+        QProcess lftp;
+        lftp.start("lftp", {"-u", server.user + "," + server.password, "-p", server.port, "-e",
+                            "set ftp:passive-mode on; set cmd:fail-exit yes; mirror -R " + source +
+                                " " + theirFolder + "; quit",
+                            "127.0.0.1"});
+        const bool lftpRan = lftp.waitForFinished(600000) && lftp.exitCode() == 0;
+        theirs = std::min(theirs, double(timer.nsecsElapsed()) / 1e6);
+        if (!lftpRan) {
+            std::fprintf(stderr, "lftp failed: %s\n", lftp.readAllStandardError().constData());
+            QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "stop", serverDir});
+            return 1;
+        }
+        oursArrived = std::min(oursArrived, countFiles(server.root + ourFolder));
+        theirsArrived = std::min(theirsArrived, countFiles(server.root + theirFolder));
+    }
     QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "stop", serverDir});
-    if (!lftpRan) {
-        std::fprintf(stderr, "lftp failed: %s\n", lftp.readAllStandardError().constData());
-        return 1;
-    }
 
     std::printf("upload of %d files of %d bytes into a local FTP server\n", files, size);
+    std::printf("  best of %d rounds each\n", rounds);
     std::printf("  FTPConnection     %8.1f ms  (%d files arrived)\n", ours, oursArrived);
     std::printf("  lftp mirror -R    %8.1f ms  (%d files arrived)\n", theirs, theirsArrived);
     std::printf("  ratio             %8.2fx  (target <= 2x)\n", ours / theirs);
