@@ -207,14 +207,19 @@ bool RemoteConnection::removeItemAtPath(const QString& path, Error* error) {
     qCDebug(lcRemote) << "removeItemAtPath" << path;
     if (!checkPaths({path}, error))
         return false;
-    return removeItem(path, error, 0);
+    return removeItem(path, error, nullptr);
 }
 
-bool RemoteConnection::removeItem(const QString& path, Error* error, int depth) {
+bool RemoteConnection::removeItem(const QString& path, Error* error,
+                                  const ConnectionItemAttributes* known) {
     notifyWillStart();
     ConnectionItemAttributes record;
     Error lookupError;
-    switch (lookUp(path, &record, nullptr, &lookupError)) {
+    // Entries below the first come from their folder's listing: no need to list it again.
+    const Lookup lookup = known ? Lookup::Found : lookUp(path, &record, nullptr, &lookupError);
+    if (known)
+        record = *known;
+    switch (lookup) {
     case Lookup::Missing:
         if (delegate() && reportsRemovalOfMissingEntries())
             delegate()->connectionDidRemoveItemAtPath(this, path);
@@ -238,7 +243,7 @@ bool RemoteConnection::removeItem(const QString& path, Error* error, int depth) 
             if (child.name == QLatin1String(".") || child.name == QLatin1String(".."))
                 continue;
             // Failures below show in the final removal of this folder.
-            removeItem(remotepaths::join(path, child.name), nullptr, depth + 1);
+            removeItem(remotepaths::join(path, child.name), nullptr, &child);
         }
     }
     const bool removed = runCommands({removeCommand(path, isDirectory)}, serverURL(), error);

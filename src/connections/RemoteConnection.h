@@ -96,7 +96,7 @@ protected:
 
 private:
     QString temporaryPath(const QString& path, const QList<ConnectionItemAttributes>& siblings);
-    bool removeItem(const QString& path, Error* error, int depth);
+    bool removeItem(const QString& path, Error* error, const ConnectionItemAttributes* known);
 
     // The listing an upload read last, with the uploads made into it since.
     struct RecentListing {
