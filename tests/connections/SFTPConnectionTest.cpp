@@ -74,11 +74,19 @@ protected:
 };
 
 TEST_F(SftpTest, ConnectLearnsTheHomeFolderAndRecordsTheHostKey) {
+    const qsizetype mark = server.readDaemonLog().size();
     Error error;
     ASSERT_TRUE(connection->connectError(&error)) << error.description.toStdString();
     EXPECT_EQ(remotepaths::trimmed(connection->entryPath()), server.root);
     EXPECT_EQ(readFile(knownHosts()).trimmed(), hostKeyLine(server.hostKey).toUtf8());
     EXPECT_FALSE(connection->transcript().contains(server.password));
+
+    // One login serves the whole session.
+    ASSERT_TRUE(writeFile(device("a.txt"), "a"));
+    ASSERT_TRUE(connection->uploadFileFromPath(device("a.txt"), remote("a.txt"), &error));
+    ASSERT_TRUE(connection->moveItemAtPath(remote("a.txt"), remote("b.txt"), &error));
+    ASSERT_TRUE(connection->removeItemAtPath(remote("b.txt"), &error));
+    EXPECT_EQ(server.readDaemonLog().mid(mark).count("Accepted password"), 1);
 
     // The recorded key lets the next connection in.
     auto again = makeConnection();
