@@ -1,0 +1,417 @@
+#include "RemoteTestSupport.h"
+#include "TestServers.h"
+
+#include "connections/SFTPConnection.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using namespace remotetest;
+using quorvel::test::ServerInfo;
+
+namespace {
+
+// Each test works in a folder of its own in the test account's home, and keeps its own
+// known-hosts file.
+class SftpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto shared = quorvel::test::sharedServer("sshd");
+        ASSERT_TRUE(shared) << "the sshd fixture did not run";
+        server = *shared;
+        ASSERT_TRUE(localDir.isValid());
+        folder =
+            server.root + "/" +
+            QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        QDir(folder).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        giveToAccount(folder);
+        connection = makeConnection();
+    }
+
+    std::unique_ptr<SFTPConnection> makeConnection() const {
+        auto c = std::make_unique<SFTPConnection>();
+        c->setScheme("sftp");
+        c->setHost(server.host);
+        c->setPort(server.port);
+        c->setUsername(server.user);
+        c->setPassword(server.password);
+        c->setKnownHostsPath(knownHosts());
+        return c;
+    }
+
+    // Files made here belong to root; the account must be able to change them.
+    void giveToAccount(const QString& path) const {
+        ASSERT_EQ(QProcess::execute("chown", {"-R", server.user + ":" + server.user, path}), 0);
+    }
+    void makeFile(const QString& path, const QByteArray& contents) const {
+        ASSERT_TRUE(writeFile(path, contents));
+        giveToAccount(folder);
+    }
+
+    QString remote(const QString& name) const { return folder + "/" + name; }
+    QString device(const QString& name) const { return localDir.filePath(name); }
+    QString knownHosts() const { return localDir.filePath("known_hosts"); }
+    qsizetype logMark() const { return server.readLog().size(); }
+    QString logSince(qsizetype mark) const { return server.readLog().mid(mark); }
+    QString hostKeyLine(const QString& keyFile) const {
+        const QList<QByteArray> fields = readFile(keyFile).simplified().split(' ');
+        return QStringLiteral("[%1]:%2 %3 %4")
+            .arg(server.host, server.port, QString::fromLatin1(fields.value(0)),
+                 QString::fromLatin1(fields.value(1)));
+    }
+
+    ServerInfo server;
+    QString folder;
+    QTemporaryDir localDir;
+    std::unique_ptr<SFTPConnection> connection;
+};
+
+TEST_F(SftpTest, ConnectLearnsTheHomeFolderAndRecordsTheHostKey) {
+    const qsizetype mark = server.readDaemonLog().size();
+    Error error;
+    ASSERT_TRUE(connection->connectError(&error)) << error.description.toStdString();
+    EXPECT_EQ(remotepaths::trimmed(connection->entryPath()), server.root);
+    EXPECT_EQ(readFile(knownHosts()).trimmed(), hostKeyLine(server.hostKey).toUtf8());
+    EXPECT_FALSE(connection->transcript().contains(server.password));
+
+    // One login serves the whole session.
+    ASSERT_TRUE(writeFile(device("a.txt"), "a"));
+    ASSERT_TRUE(connection->uploadFileFromPath(device("a.txt"), remote("a.txt"), &error));
+    ASSERT_TRUE(connection->moveItemAtPath(remote("a.txt"), remote("b.txt"), &error));
+    ASSERT_TRUE(connection->removeItemAtPath(remote("b.txt"), &error));
+    EXPECT_EQ(server.readDaemonLog().mid(mark).count("Accepted password"), 1);
+
+    // The recorded key lets the next connection in.
+    auto again = makeConnection();
+    ASSERT_TRUE(again->connectError(&error)) << error.description.toStdString();
+    EXPECT_EQ(readFile(knownHosts()).trimmed(), hostKeyLine(server.hostKey).toUtf8());
+}
+
+TEST_F(SftpTest, ChangedHostKeyIsRefusedBeforeAnythingIsSent) {
+    ASSERT_TRUE(writeFile(knownHosts(), hostKeyLine(server.otherHostKey).toUtf8() + "\n"));
+    ASSERT_TRUE(writeFile(device("page.html"), "page"));
+    const qsizetype mark = server.readDaemonLog().size();
+    Error error;
+    EXPECT_FALSE(connection->connectError(&error));
+    EXPECT_EQ(error.domain, "SFTP");
+    EXPECT_EQ(error.code, int(CURLE_PEER_FAILED_VERIFICATION));
+    EXPECT_TRUE(error.description.contains(server.host)) << error.description.toStdString();
+    EXPECT_FALSE(connection->uploadFileFromPath(device("page.html"), remote("page.html"), &error));
+    EXPECT_EQ(error.code, int(CURLE_PEER_FAILED_VERIFICATION));
+    EXPECT_FALSE(QFileInfo::exists(remote("page.html")));
+    // The server never saw a password or a login.
+    const QString log = server.readDaemonLog().mid(mark);
+    EXPECT_FALSE(log.contains("password")) << log.toStdString();
+    EXPECT_FALSE(log.contains("session opened")) << log.toStdString();
+    // The file still holds the key the user trusted.
+    EXPECT_EQ(readFile(knownHosts()).trimmed(), hostKeyLine(server.otherHostKey).toUtf8());
+}
+
+TEST_F(SftpTest, WrongPasswordGivesTheLibcurlCodeAndText) {
+    connection->setPassword("not-" + server.password);
+    Error error;
+    EXPECT_FALSE(connection->connectError(&error));
+    EXPECT_EQ(error.domain, "SFTP");
+    EXPECT_EQ(error.code, int(CURLE_LOGIN_DENIED));
+    EXPECT_FALSE(error.description.isEmpty());
+}
+
+TEST_F(SftpTest, ListingsOfHomeRelativeAndEmptyFolders) {
+    ASSERT_TRUE(QDir().mkpath(remote("empty")));
+    makeFile(remote("inside/file.txt"), "12345");
+    const QString name = QFileInfo(folder).fileName();
+    Error error;
+    auto home = connection->contentsOfDirectoryAtPath("", &error);
+    ASSERT_TRUE(home) << error.description.toStdString();
+    EXPECT_TRUE(names(*home).contains(name));
+
+    auto relative = connection->contentsOfDirectoryAtPath(name + "/inside", &error);
+    ASSERT_TRUE(relative) << error.description.toStdString();
+    ASSERT_EQ(relative->size(), 1);
+    EXPECT_EQ(relative->at(0).name, "file.txt");
+    EXPECT_EQ(relative->at(0).size, 5);
+    EXPECT_EQ(relative->at(0).type, "file");
+
+    auto empty = connection->contentsOfDirectoryAtPath(remote("empty"), &error);
+    ASSERT_TRUE(empty) << error.description.toStdString();
+    EXPECT_TRUE(empty->isEmpty());
+
+    Error untouched = untouchedMarker();
+    EXPECT_FALSE(connection->attributesOfItemAtPath(remote("inside/none.txt"), &untouched));
+    EXPECT_EQ(untouched, untouchedMarker());
+}
+
+TEST_F(SftpTest, DirectoriesAndTheUnsupportedCreateFile) {
+    const qsizetype mark = logMark();
+    Error error;
+    EXPECT_TRUE(connection->createDirectoryAtPath(remote("made"), &error))
+        << error.description.toStdString();
+    EXPECT_TRUE(connection->createDirectoryAtPath(remote("made"), &error))
+        << error.description.toStdString();
+    EXPECT_TRUE(QFileInfo(remote("made")).isDir());
+    EXPECT_EQ(logSince(mark).count("mkdir name"), 1);
+
+    RecordingDelegate delegate;
+    connection->setDelegate(&delegate);
+    EXPECT_FALSE(connection->createFileAtPath(remote("new.txt"), QByteArray("x"), &error));
+    EXPECT_EQ(error, (Error{"SFTP", 1003, "Operation not supported."}));
+    EXPECT_FALSE(QFileInfo::exists(remote("new.txt")));
+    EXPECT_TRUE(delegate.calls.isEmpty());
+}
+
+TEST_F(SftpTest, UploadOntoAnExistingFileRemovesItOnlyAfterTheData) {
+    makeFile(remote("page.html"), "old");
+    ASSERT_TRUE(writeFile(device("page.html"), "new contents"));
+    const qsizetype mark = logMark();
+    Error error;
+    ASSERT_TRUE(connection->uploadFileFromPath(device("page.html"), remote("page.html"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(remote("page.html")), "new contents");
+    EXPECT_EQ(sortedEntries(folder), QStringList({"page.html"}));
+
+    // URLs of absolute paths give the server "//home/...".
+    const QString log = logSince(mark).replace("\"//", "\"/");
+    const auto written = QRegularExpression("close \"" + QRegularExpression::escape(folder) +
+                                            "/(\\d+)\\.html\" bytes read 0 written 12")
+                             .match(log);
+    ASSERT_TRUE(written.hasMatch()) << log.toStdString();
+    const qsizetype removedAt = log.indexOf("remove name \"" + remote("page.html") + "\"");
+    const qsizetype renamedAt =
+        log.indexOf("rename old \"" + remote(written.captured(1) + ".html") + "\"");
+    EXPECT_LT(written.capturedStart(), removedAt) << log.toStdString();
+    EXPECT_LT(removedAt, renamedAt) << log.toStdString();
+}
+
+TEST_F(SftpTest, TemporaryNameNeverHitsAnExistingFile) {
+    makeFile(remote("3.png"), "three");
+    makeFile(remote("4.png"), "four");
+    QList<uint32_t> draws{3, 100004, 5};
+    connection->setRandomSource([&draws]() { return draws.isEmpty() ? 6u : draws.takeFirst(); });
+    ASSERT_TRUE(writeFile(device("new.png"), "new"));
+    Error error;
+    ASSERT_TRUE(connection->uploadFileFromPath(device("new.png"), remote("new.png"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(remote("3.png")), "three");
+    EXPECT_EQ(readFile(remote("4.png")), "four");
+    EXPECT_EQ(sortedEntries(folder), QStringList({"3.png", "4.png", "new.png"}));
+}
+
+TEST_F(SftpTest, NamesWithQuotesSpacesAndEscapesWork) {
+    const QStringList cases{
+        "Bob's page.html",
+        "say \"hi\" \\ there.txt",
+        "My Site/a#b 100%.html",
+        QString::fromUtf8("\xc3\xbc"
+                          "ber/\xe6\x97\xa5\xe6\x9c\xac 'x'.css"),
+        "~tilde.js",
+    };
+    for (const QString& name : cases) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray contents = "contents of " + name.toUtf8();
+        ASSERT_TRUE(writeFile(device("up"), contents));
+        Error error;
+        ASSERT_TRUE(connection->uploadFileFromPath(device("up"), remote(name), &error))
+            << error.description.toStdString();
+        EXPECT_EQ(readFile(remote(name)), contents);
+        // Once more onto the existing file: remove and rename with the awkward name.
+        ASSERT_TRUE(connection->uploadFileFromPath(device("up"), remote(name), &error))
+            << error.description.toStdString();
+        auto found = connection->attributesOfItemAtPath(remote(name), &error);
+        ASSERT_TRUE(found) << error.description.toStdString();
+        ASSERT_TRUE(connection->downloadFileFromPath(remote(name), device("down"), &error))
+            << error.description.toStdString();
+        EXPECT_EQ(readFile(device("down")), contents);
+        const QString moved = remote(name) + " 'moved'";
+        ASSERT_TRUE(connection->moveItemAtPath(remote(name), moved, &error))
+            << error.description.toStdString();
+        EXPECT_EQ(readFile(moved), contents);
+        ASSERT_TRUE(connection->removeItemAtPath(moved, &error)) << error.description.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(moved));
+    }
+}
+
+TEST_F(SftpTest, NamesThatAreNotUtf8KeepTheirBytes) {
+    const QByteArray rawName = QFile::encodeName(folder) + "/caf\xe9"
+                                                           " 1.txt";
+    const int fd = ::open(rawName.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "latin", 5), 5);
+    ::close(fd);
+    giveToAccount(folder);
+
+    Error error;
+    auto contents = connection->contentsOfDirectoryAtPath(folder, &error);
+    ASSERT_TRUE(contents) << error.description.toStdString();
+    ASSERT_EQ(contents->size(), 1);
+    const QString name = contents->at(0).name;
+    EXPECT_TRUE(name.startsWith("caf"));
+    EXPECT_TRUE(name.endsWith(" 1.txt"));
+
+    ASSERT_TRUE(connection->downloadFileFromPath(remote(name), device("latin.txt"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(device("latin.txt")), "latin");
+    ASSERT_TRUE(connection->moveItemAtPath(remote(name), remote("utf8.txt"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(remote("utf8.txt")), "latin");
+    EXPECT_NE(::access(rawName.constData(), F_OK), 0);
+}
+
+TEST_F(SftpTest, RemovalDeletesATreeAndNeverFollowsLinks) {
+    makeFile(remote("tree/a.txt"), "a");
+    makeFile(remote("tree/sub dir/b's.txt"), "b");
+    makeFile(remote("tree/sub dir/deeper/c.txt"), "c");
+    makeFile(remote("public_html/index.html"), "home");
+    makeFile(remote("public_html/img/logo.png"), "logo");
+    ASSERT_TRUE(QFile::link("public_html", remote("www")));
+    ASSERT_TRUE(QDir().mkpath(remote("nest")));
+    ASSERT_TRUE(QFile::link("..", remote("nest/up")));
+    giveToAccount(folder);
+    ASSERT_EQ(QProcess::execute("chown", {"-h", server.user, remote("www"), remote("nest/up")}), 0);
+
+    Error error;
+    ASSERT_TRUE(connection->removeItemAtPath(remote("tree"), &error))
+        << error.description.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(remote("tree")));
+    ASSERT_TRUE(connection->removeItemAtPath(remote("www"), &error))
+        << error.description.toStdString();
+    EXPECT_FALSE(QFileInfo(remote("www")).isSymLink());
+    EXPECT_EQ(readFile(remote("public_html/index.html")), "home");
+    EXPECT_EQ(readFile(remote("public_html/img/logo.png")), "logo");
+    ASSERT_TRUE(connection->removeItemAtPath(remote("nest"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(sortedEntries(folder), QStringList({"public_html"}));
+
+    RecordingDelegate delegate;
+    connection->setDelegate(&delegate);
+    EXPECT_TRUE(connection->removeItemAtPath(remote("never"), &error));
+    EXPECT_FALSE(delegate.calls.contains("didRemove " + remote("never")));
+}
+
+TEST_F(SftpTest, UploadOverAFolderFailsAndKeepsTheFolder) {
+    makeFile(remote("site/index.html"), "keep me");
+    ASSERT_TRUE(writeFile(device("site"), "a file"));
+    Error error;
+    EXPECT_FALSE(connection->uploadFileFromPath(device("site"), remote("site"), &error));
+    EXPECT_EQ(error.description, "A folder named 'site' exists");
+    EXPECT_EQ(readFile(remote("site/index.html")), "keep me");
+    EXPECT_EQ(sortedEntries(folder), QStringList({"site"}));
+}
+
+TEST_F(SftpTest, EntriesAppearingBetweenUploadsOfAFolderAreHandled) {
+    // A folder upload reads the folder once; entries made by someone else meanwhile must
+    // neither break the upload of a file nor let a file replace a folder.
+    ASSERT_TRUE(writeFile(device("first.html"), "first"));
+    ASSERT_TRUE(writeFile(device("second.html"), "second"));
+    ASSERT_TRUE(writeFile(device("folder"), "a file"));
+    Error error;
+    ASSERT_TRUE(connection->uploadFileFromPath(device("first.html"), remote("first.html"), &error))
+        << error.description.toStdString();
+    makeFile(remote("second.html"), "made by someone else");
+    makeFile(remote("folder/inside.html"), "keep me");
+    ASSERT_TRUE(
+        connection->uploadFileFromPath(device("second.html"), remote("second.html"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(remote("second.html")), "second");
+    EXPECT_FALSE(connection->uploadFileFromPath(device("folder"), remote("folder"), &error));
+    EXPECT_EQ(readFile(remote("folder/inside.html")), "keep me");
+}
+
+TEST_F(SftpTest, DownloadReplacesTheLocalFileOnlyOnSuccess) {
+    makeFile(remote("remote.txt"), "from the server");
+    ASSERT_TRUE(writeFile(device("target.txt"), "local copy"));
+    Error error;
+    ASSERT_TRUE(
+        connection->downloadFileFromPath(remote("remote.txt"), device("target.txt"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(device("target.txt")), "from the server");
+    ASSERT_TRUE(writeFile(device("target.txt"), "local copy"));
+    EXPECT_FALSE(
+        connection->downloadFileFromPath(remote("missing.txt"), device("target.txt"), &error));
+    EXPECT_EQ(error.domain, "SFTP");
+    EXPECT_EQ(readFile(device("target.txt")), "local copy");
+    // A relative path is inside the home folder.
+    const QString relative = QFileInfo(folder).fileName() + "/remote.txt";
+    ASSERT_TRUE(connection->downloadFileFromPath(relative, device("relative.txt"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(device("relative.txt")), "from the server");
+}
+
+TEST_F(SftpTest, PathsWithLineBreaksAreRefusedAndNothingIsSent) {
+    ASSERT_TRUE(connection->connectError());
+    ASSERT_TRUE(writeFile(device("file"), "x"));
+    makeFile(remote("ok"), "ok");
+    using Operation = std::function<bool(SFTPConnection&, const QString&, Error*)>;
+    const QList<QPair<const char*, Operation>> operations{
+        {"list", [](SFTPConnection& c, const QString& p,
+                    Error* e) { return bool(c.contentsOfDirectoryAtPath(p, e)); }},
+        {"mkdir", [](SFTPConnection& c, const QString& p,
+                     Error* e) { return c.createDirectoryAtPath(p, e); }},
+        {"move from", [this](SFTPConnection& c, const QString& p,
+                             Error* e) { return c.moveItemAtPath(p, remote("x"), e); }},
+        {"move to", [this](SFTPConnection& c, const QString& p,
+                           Error* e) { return c.moveItemAtPath(remote("ok"), p, e); }},
+        {"remove",
+         [](SFTPConnection& c, const QString& p, Error* e) { return c.removeItemAtPath(p, e); }},
+        {"upload", [this](SFTPConnection& c, const QString& p,
+                          Error* e) { return c.uploadFileFromPath(device("file"), p, e); }},
+        {"download", [this](SFTPConnection& c, const QString& p,
+                            Error* e) { return c.downloadFileFromPath(p, device("out"), e); }},
+    };
+    for (const QString& path :
+         {remote("a\nb"), remote("a\r\nrm ok"), remote(QString("a") + QChar(0) + "b")}) {
+        for (const auto& [name, operation] : operations) {
+            SCOPED_TRACE(name);
+            const qsizetype mark = logMark();
+            Error error;
+            EXPECT_FALSE(operation(*connection, path, &error));
+            EXPECT_EQ(error, (Error{ConnectionGenericErrorDomain, ConnectionInvalidPathErrorCode,
+                                    "Invalid path"}));
+            EXPECT_EQ(logSince(mark), QString());
+        }
+    }
+    EXPECT_EQ(sortedEntries(folder), QStringList({"ok"}));
+}
+
+TEST(SftpDroppedServer, OperationsFailInsteadOfHangingOrSucceeding) {
+    quorvel::test::PrivateServer server("sshd");
+    ASSERT_TRUE(server.info());
+    const ServerInfo& info = *server.info();
+    const QString file = info.root + "/doomed.txt";
+    ASSERT_TRUE(writeFile(file, "x"));
+    ASSERT_EQ(QProcess::execute("chown", {info.user, file}), 0);
+    QTemporaryDir dir;
+    SFTPConnection connection;
+    connection.setScheme("sftp");
+    connection.setHost(info.host);
+    connection.setPort(info.port);
+    connection.setUsername(info.user);
+    connection.setPassword(info.password);
+    connection.setKnownHostsPath(dir.filePath("known_hosts"));
+    Error error;
+    ASSERT_TRUE(connection.connectError(&error)) << error.description.toStdString();
+    ASSERT_TRUE(connection.attributesOfItemAtPath(file));
+    connection.setConnectTimeout(2);
+    connection.setStallTimeout(2);
+
+    // Frozen: the session stays open and nothing answers.
+    server.pause();
+    EXPECT_FALSE(connection.contentsOfDirectoryAtPath(info.root, &error));
+    EXPECT_EQ(error.domain, "SFTP");
+    server.resume();
+
+    // Gone: removal cannot know the entry is gone, so it does not say so.
+    server.stop();
+    error = Error();
+    EXPECT_FALSE(connection.removeItemAtPath(file, &error));
+    EXPECT_EQ(error.domain, "SFTP");
+    EXPECT_NE(error.code, 0);
+}
+
+} // namespace
