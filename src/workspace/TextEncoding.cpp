@@ -196,41 +196,46 @@ struct MarkedForm {
     QByteArray converter;
 };
 
+// One byte order of a Unicode encoding: its mark and the converter for the bytes after it.
+struct ByteOrder {
+    const char* mark;
+    qsizetype markLength;
+    const char* converter;
+};
+constexpr ByteOrder utf8Order{utf8Mark, 3, "UTF-8"};
+constexpr ByteOrder utf16Big{utf16BigMark, 2, "UTF-16BE"};
+constexpr ByteOrder utf16Little{utf16LittleMark, 2, "UTF-16LE"};
+constexpr ByteOrder utf32Big{utf32BigMark, 4, "UTF-32BE"};
+constexpr ByteOrder utf32Little{utf32LittleMark, 4, "UTF-32LE"};
+
 // The mark found at the start of `bytes` for `encoding`, and the converter for the rest.
 // Answers no form for the encodings without marks.
 std::optional<MarkedForm> markedFormForReading(const QByteArray& bytes, uint32_t encoding) {
+    // The order's mark when the bytes begin with it; the converter either way.
+    const auto fixed = [&bytes](const ByteOrder& order) {
+        const bool marked = startsWith(bytes, order.mark, order.markLength);
+        return MarkedForm{marked ? QByteArray(order.mark, order.markLength) : QByteArray(),
+                          order.converter};
+    };
+    // Encodings whose mark chooses the byte order; big-endian without one.
+    const auto chosen = [&](const ByteOrder& little, const ByteOrder& big) {
+        return startsWith(bytes, little.mark, little.markLength) ? fixed(little) : fixed(big);
+    };
     switch (encoding) {
     case TextEncoding::UTF8:
-        return MarkedForm{startsWith(bytes, utf8Mark, 3) ? QByteArray(utf8Mark, 3) : QByteArray(),
-                          "UTF-8"};
+        return fixed(utf8Order);
     case TextEncoding::Unicode:
-        if (startsWith(bytes, utf16LittleMark, 2))
-            return MarkedForm{QByteArray(utf16LittleMark, 2), "UTF-16LE"};
-        if (startsWith(bytes, utf16BigMark, 2))
-            return MarkedForm{QByteArray(utf16BigMark, 2), "UTF-16BE"};
-        return MarkedForm{{}, "UTF-16BE"};
+        return chosen(utf16Little, utf16Big);
     case TextEncoding::UTF16BigEndian:
-        return MarkedForm{startsWith(bytes, utf16BigMark, 2) ? QByteArray(utf16BigMark, 2)
-                                                             : QByteArray(),
-                          "UTF-16BE"};
+        return fixed(utf16Big);
     case TextEncoding::UTF16LittleEndian:
-        return MarkedForm{startsWith(bytes, utf16LittleMark, 2) ? QByteArray(utf16LittleMark, 2)
-                                                                : QByteArray(),
-                          "UTF-16LE"};
+        return fixed(utf16Little);
     case TextEncoding::UTF32:
-        if (startsWith(bytes, utf32LittleMark, 4))
-            return MarkedForm{QByteArray(utf32LittleMark, 4), "UTF-32LE"};
-        if (startsWith(bytes, utf32BigMark, 4))
-            return MarkedForm{QByteArray(utf32BigMark, 4), "UTF-32BE"};
-        return MarkedForm{{}, "UTF-32BE"};
+        return chosen(utf32Little, utf32Big);
     case TextEncoding::UTF32BigEndian:
-        return MarkedForm{startsWith(bytes, utf32BigMark, 4) ? QByteArray(utf32BigMark, 4)
-                                                             : QByteArray(),
-                          "UTF-32BE"};
+        return fixed(utf32Big);
     case TextEncoding::UTF32LittleEndian:
-        return MarkedForm{startsWith(bytes, utf32LittleMark, 4) ? QByteArray(utf32LittleMark, 4)
-                                                                : QByteArray(),
-                          "UTF-32LE"};
+        return fixed(utf32Little);
     default:
         return std::nullopt;
     }
