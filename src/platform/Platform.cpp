@@ -1,4 +1,6 @@
 // The platform layer's sources are added beside this file, one per facility.
 namespace quorvel::platform {
-int layerVersion() { return 1; }
+int layerVersion() {
+    return 1;
+}
 } // namespace quorvel::platform
