@@ -1,4 +1,5 @@
 #include "platform/NavigationController.h"
+#include "platform/Animations.h"
 
 #include <QPropertyAnimation>
 #include <QResizeEvent>
@@ -150,7 +151,7 @@ void NavigationController::transition(const QList<ViewController*>& controllers,
             incoming->setParent(view);
             incoming->setGeometry(contentRect());
             incoming->show();
-            if (animated && oldTop && tellAppearance) {
+            if (animated && oldTop && tellAppearance && animationsEnabled()) {
                 // A short slide from the side the new screen comes from.
                 const QRect end = contentRect();
                 const int dx = forward ? end.width() : -end.width();

@@ -1,4 +1,5 @@
 #include "platform/ViewController.h"
+#include "platform/Animations.h"
 
 #include "platform/NavigationController.h"
 
@@ -184,7 +185,7 @@ void ViewController::presentModalViewController(ViewController* controller, bool
     overlay->setContent(content);
     overlay->show();
     overlay->raise();
-    if (animated) {
+    if (animated && animationsEnabled()) {
         // Every transition fades in here; only the end state matters to the screens.
         auto* effect = new QGraphicsOpacityEffect(overlay);
         overlay->setGraphicsEffect(effect);

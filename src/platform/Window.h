@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-class ViewController;
+#include "platform/ViewController.h"
 
 enum class InterfaceOrientation { Portrait, Landscape };
 

@@ -259,3 +259,241 @@ TEST(NavigationBarTest, FabricBarLooksRight) {
 }
 
 } // namespace
+
+// ---- modal presentation, popovers, alerts, action sheets ----
+
+#include "platform/ActionSheet.h"
+#include "platform/AlertView.h"
+#include "platform/Animations.h"
+#include "platform/PopoverController.h"
+
+namespace {
+
+ViewController* sizedContent(QSizeF size, QStringList* log = nullptr, const QString& name = "c") {
+    ViewController* c = log ? new RecordingController(name, log) : new ViewController;
+    c->setContentSizeForViewInPopover(size);
+    return c;
+}
+
+TEST(ModalPresentationTest, FormSheetIsACentredPanelOverTheDimmedWindow) {
+    WindowWithStack w;
+    auto* sheet = new RecordingController("sheet", &w.log);
+    sheet->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    sheet->setModalTransitionStyle(ModalTransitionStyle::CrossDissolve);
+    w.root->presentModalViewController(sheet, true);
+    EXPECT_EQ(w.log, (QStringList{"sheet didLoad", "sheet willAppear", "sheet didAppear"}));
+    EXPECT_EQ(w.root->modalViewController(), sheet);
+    EXPECT_EQ(sheet->presentingViewController(), w.root);
+    EXPECT_EQ(sheet->view()->window(), &w.window);
+    EXPECT_EQ(sheet->view()->mapTo(&w.window, QPoint(0, 0)), QPoint(114, 202));
+    EXPECT_EQ(sheet->view()->size(), QSize(540, 620));
+    // The sheet stays centred when the window turns.
+    w.window.resize(1024, 768);
+    EXPECT_EQ(sheet->view()->mapTo(&w.window, QPoint(0, 0)), QPoint(242, 74));
+
+    w.log.clear();
+    QPointer<ViewController> gone = sheet;
+    sheet->dismissModalViewControllerAnimated(true); // the presented screen closes itself
+    EXPECT_EQ(w.log, (QStringList{"sheet willDisappear", "sheet didDisappear"}));
+    EXPECT_EQ(w.root->modalViewController(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
+}
+
+TEST(ModalPresentationTest, FullScreenHidesThePresenterMeanwhile) {
+    WindowWithStack w;
+    auto* screen = new RecordingController("full", &w.log);
+    w.root->presentModalViewController(screen, false);
+    EXPECT_EQ(w.log, (QStringList{"root willDisappear", "full didLoad", "full willAppear",
+                                  "full didAppear", "root didDisappear"}));
+    EXPECT_EQ(screen->view()->size(), w.window.size());
+    w.log.clear();
+    w.root->dismissModalViewControllerAnimated(false);
+    EXPECT_EQ(w.log, (QStringList{"root willAppear", "full willDisappear", "full didDisappear",
+                                  "root didAppear"}));
+}
+
+struct PopoverRecorder : PopoverControllerDelegate {
+    bool allow = true;
+    QStringList calls;
+    bool popoverControllerShouldDismissPopover(PopoverController*) override {
+        calls << "should";
+        return allow;
+    }
+    void popoverControllerDidDismissPopover(PopoverController*) override { calls << "did"; }
+};
+
+TEST(PopoverTest, ArrowPointsAtTheAnchorFromTheSideWithRoom) {
+    struct Case {
+        const char* name;
+        QRect anchor; // in the window
+        uint32_t directions;
+        PopoverArrowDirection arrow;
+        QPoint tip;
+    };
+    const Case cases[] = {
+        {"toolbar button: below it",
+         {600, 0, 32, 44},
+         PopoverArrowDirectionAny,
+         PopoverArrowDirectionUp,
+         {616, 44}},
+        {"button at the bottom: above it",
+         {100, 980, 40, 44},
+         PopoverArrowDirectionAny,
+         PopoverArrowDirectionDown,
+         {120, 980}},
+        {"only sideways allowed: to its right",
+         {20, 400, 40, 40},
+         PopoverArrowDirectionLeft | PopoverArrowDirectionRight,
+         PopoverArrowDirectionLeft,
+         {60, 420}},
+        {"right edge: to its left",
+         {740, 400, 28, 40},
+         PopoverArrowDirectionLeft | PopoverArrowDirectionRight,
+         PopoverArrowDirectionRight,
+         {740, 420}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window window;
+        window.show();
+        auto* anchor = new QWidget(&window);
+        anchor->setGeometry(c.anchor);
+        PopoverController popover(sizedContent({320, 220}));
+        popover.presentPopoverFromRect(anchor->rect(), anchor, c.directions, false);
+        EXPECT_TRUE(popover.isPopoverVisible());
+        EXPECT_EQ(popover.popoverArrowDirection(), c.arrow);
+        EXPECT_EQ(popover.arrowTip(), c.tip);
+        const QRect frame = popover.popoverFrame();
+        EXPECT_TRUE(window.rect().contains(frame)) << frame.x() << "," << frame.y();
+        // The content gets exactly its size inside the border.
+        EXPECT_EQ(popover.contentViewController()->view()->size(), QSize(320, 220));
+    }
+}
+
+TEST(PopoverTest, TouchOutsideAsksTheDelegateAndProgrammaticDismissDoesNot) {
+    Window window;
+    window.show();
+    auto* anchor = new QWidget(&window);
+    anchor->setGeometry(600, 0, 44, 44);
+    QStringList log;
+    PopoverController popover(sizedContent({320, 100}, &log, "menu"));
+    PopoverRecorder recorder;
+    popover.setDelegate(&recorder);
+    QSignalSpy dismissed(&popover, &PopoverController::didDismiss);
+    popover.presentPopoverFromBarButtonItem(anchor, PopoverArrowDirectionAny, false);
+    EXPECT_EQ(log, (QStringList{"menu didLoad", "menu willAppear", "menu didAppear"}));
+
+    recorder.allow = false;
+    QTest::mouseClick(popover.overlay(), Qt::LeftButton, {}, QPoint(50, 900));
+    EXPECT_TRUE(popover.isPopoverVisible());
+    EXPECT_EQ(recorder.calls, QStringList{"should"});
+
+    recorder.allow = true;
+    QTest::mouseClick(popover.overlay(), Qt::LeftButton, {}, QPoint(50, 900));
+    EXPECT_FALSE(popover.isPopoverVisible());
+    EXPECT_EQ(recorder.calls, (QStringList{"should", "should", "did"}));
+    EXPECT_EQ(dismissed.count(), 1);
+    EXPECT_TRUE(log.endsWith("menu didDisappear"));
+
+    recorder.calls.clear();
+    popover.presentPopoverFromBarButtonItem(anchor, PopoverArrowDirectionAny, false);
+    popover.dismissPopoverAnimated(false);
+    EXPECT_TRUE(recorder.calls.isEmpty());
+    EXPECT_EQ(dismissed.count(), 2);
+    EXPECT_EQ(popover.popoverArrowDirection(), PopoverArrowDirectionUnknown);
+}
+
+struct AlertRecorder : AlertViewDelegate {
+    QStringList calls;
+    void alertViewClickedButtonAtIndex(AlertView* alert, int index) override {
+        calls << QString("clicked %1 %2 tag %3").arg(alert->title()).arg(index).arg(alert->tag());
+    }
+    void alertViewWillDismissWithButtonIndex(AlertView*, int index) override {
+        calls << QString("will %1").arg(index);
+    }
+    void alertViewDidDismissWithButtonIndex(AlertView*, int index) override {
+        calls << QString("did %1").arg(index);
+    }
+};
+
+TEST(AlertTest, DelegateHearsTheTouchedButtonsIndex) {
+    setAnimationsEnabled(false);
+    NavigationBar::installAsDefault();
+    WindowWithStack w;
+    NavigationController::setNavigationBarFactory(nullptr);
+    Window& window = w.window;
+    window.makeKeyAndVisible();
+    w.root->setTitle("Projects");
+    AlertRecorder recorder;
+    auto* alert = new AlertView("Remove Project", "Are you sure you want to remove 'Site'?",
+                                &recorder, "Nevermind", {"Remove"});
+    alert->setTag(7);
+    EXPECT_EQ(alert->cancelButtonIndex(), 0);
+    EXPECT_EQ(alert->firstOtherButtonIndex(), 1);
+    EXPECT_EQ(alert->buttonTitleAtIndex(1), "Remove");
+    alert->show();
+    ASSERT_EQ(AlertView::visibleAlerts(), QList<AlertView*>{alert});
+    EXPECT_EQ(alert->panel()->window(), &window);
+    window.grab().save(QDir(quorvel::test::outputDirectory()).filePath("alert.png"));
+
+    QPointer<AlertView> guard(alert);
+    QTest::mouseClick(alert->buttonAtIndex(1), Qt::LeftButton);
+    EXPECT_EQ(recorder.calls, (QStringList{"clicked Remove Project 1 tag 7", "will 1", "did 1"}));
+    EXPECT_TRUE(AlertView::visibleAlerts().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+}
+
+TEST(AlertTest, FixedNoticeCanBeFoundAndClosedWithoutBlocking) {
+    Window window;
+    window.makeKeyAndVisible();
+    AlertView::showAlert("Error", "The folder could not be read.", "Dismiss");
+    ASSERT_EQ(AlertView::visibleAlerts().size(), 1);
+    AlertView* alert = AlertView::visibleAlerts().first();
+    EXPECT_EQ(alert->title(), "Error");
+    EXPECT_EQ(alert->message(), "The folder could not be read.");
+    EXPECT_EQ(alert->numberOfButtons(), 1);
+    EXPECT_EQ(alert->buttonTitleAtIndex(0), "Dismiss");
+    // Touches outside the panel do not close it.
+    QTest::mouseClick(alert->panel()->parentWidget(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(alert->isVisible());
+    alert->clickButtonAtIndex(0);
+    EXPECT_TRUE(AlertView::visibleAlerts().isEmpty());
+}
+
+struct SheetRecorder : ActionSheetDelegate {
+    QStringList calls;
+    void actionSheetClickedButtonAtIndex(ActionSheet*, int index) override {
+        calls << QString("clicked %1").arg(index);
+    }
+    void actionSheetDidDismissWithButtonIndex(ActionSheet*, int index) override {
+        calls << QString("did %1").arg(index);
+    }
+};
+
+TEST(ActionSheetTest, ChoiceOrTouchOutsideReachTheDelegate) {
+    Window window;
+    window.show();
+    auto* anchor = new QWidget(&window);
+    anchor->setGeometry(300, 0, 175, 44);
+    SheetRecorder recorder;
+    ActionSheet sheet(QString(), &recorder, QString(), QString(), {"Close"});
+    EXPECT_EQ(sheet.cancelButtonIndex(), -1);
+    sheet.showFromRect(anchor->rect(), anchor, false);
+    ASSERT_TRUE(sheet.isVisible());
+    auto* button = sheet.popover()->contentViewController()->view()->findChild<QPushButton*>();
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), "Close");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(recorder.calls, (QStringList{"clicked 0", "did 0"}));
+    EXPECT_FALSE(sheet.isVisible());
+
+    recorder.calls.clear();
+    sheet.showFromRect(anchor->rect(), anchor, false);
+    QTest::mouseClick(sheet.popover()->overlay(), Qt::LeftButton, {}, QPoint(10, 1000));
+    EXPECT_EQ(recorder.calls, (QStringList{"clicked -1", "did -1"}));
+    EXPECT_FALSE(sheet.isVisible());
+}
+
+} // namespace

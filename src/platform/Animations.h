@@ -1,0 +1,7 @@
+#pragma once
+
+// Whether the toolkit animates transitions (fades, slides). Programs that take pictures of the
+// screen switch them off, as does the environment variable QUORVEL_NO_ANIMATIONS=1. The order of
+// appear and disappear calls is the same either way.
+bool animationsEnabled();
+void setAnimationsEnabled(bool enabled);
