@@ -19,7 +19,7 @@ std::optional<KTTextAttributes> attributesForColorString(const QVariant& value) 
     if (!color)
         return std::nullopt;
     KTTextAttributes attributes;
-    attributes.insert(kCTForegroundColorAttributeName, *color);
+    attributes.foregroundColor = *color;
     return attributes;
 }
 
@@ -109,8 +109,5 @@ std::optional<QColor> KTSyntaxTheme::foregroundColorForSyntaxScope(KTSyntaxScope
     const auto attributes = attributesForSyntaxScope(scope);
     if (!attributes)
         return std::nullopt;
-    const QVariant color = attributes->value(kCTForegroundColorAttributeName);
-    if (!color.canConvert<QColor>() || !color.isValid())
-        return std::nullopt;
-    return color.value<QColor>();
+    return attributes->foregroundColor;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "syntax/KTSyntaxScope.h"
-#include "syntax/TextAttributesShim.h"
+#include "text/KTTextStorage.h"
 
 #include <QColor>
 #include <QStringList>
@@ -10,7 +10,7 @@
 #include <optional>
 
 // A named set of colours: one foreground colour per scope and the editor background. Each
-// attribute set holds exactly one entry, the foreground colour.
+// attribute set holds exactly one entry, the foreground colour (no font).
 class KTSyntaxTheme {
 public:
     KTSyntaxTheme() = default; // white background, no attribute sets

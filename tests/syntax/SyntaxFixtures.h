@@ -8,6 +8,13 @@
 #include <utility>
 #include <vector>
 
+#include <ostream>
+
+// Readable failure messages for QString comparisons.
+inline void PrintTo(const QString& string, std::ostream* os) {
+    *os << '"' << string.toStdString() << '"';
+}
+
 namespace syntaxtest {
 
 inline QString xmlEscape(QString s) {
