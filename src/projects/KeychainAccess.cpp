@@ -2,6 +2,8 @@
 
 #include "platform/SecureStore.h"
 
+#include <QStringDecoder>
+
 const QString KeychainAccess::errorDomain = QStringLiteral("    UtilsErrorDomain");
 
 namespace {
@@ -35,9 +37,16 @@ QString KeychainAccess::getPasswordForUsername(const QString& username, const QS
     std::optional<QByteArray> data;
     status = SecureStore::findItem(serviceName, username, true, &data);
     if (status == SecureStore::errSecSuccess && data) {
-        QString password = QString::fromUtf8(*data);
-        // An empty password is a password, not a missing one.
-        return password.isNull() ? QStringLiteral("") : password;
+        // Bytes that are not UTF-8 are as unreadable as missing ones: storing a new password
+        // then replaces the item instead of adding a second one beside it.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString password = decoder(*data);
+        if (!decoder.hasError()) {
+            // An empty password is a password, not a missing one.
+            return password.isNull() ? QStringLiteral("") : password;
+        }
+        status = SecureStore::errSecSuccess;
+        data.reset();
     }
     fail(error, status == SecureStore::errSecSuccess || status == SecureStore::errSecItemNotFound
                     ? unreadablePasswordCode

@@ -69,6 +69,20 @@ TEST(KeychainAccess, StoredPasswordsComeBackAndFollowUpdateExisting) {
     EXPECT_EQ(itemCount(service, "anna"), 0);
 }
 
+TEST(KeychainAccess, UnreadablePasswordIsReportedAndReplacedOnStore) {
+    const QString service = "ftp://damaged.example:21/";
+    ASSERT_EQ(SecureStore::addItem(service, "anna", service, QByteArray("\xff\xfe\xc3", 3)), 0);
+    Error error;
+    EXPECT_TRUE(KeychainAccess::getPasswordForUsername("anna", service, &error).isNull());
+    expectError(error, -1999);
+
+    // Even without updateExisting the damaged item gives way to the new password.
+    KeychainAccess::storeUsername("anna", "fresh", service, false, &error);
+    EXPECT_EQ(error, Error{});
+    EXPECT_EQ(KeychainAccess::getPasswordForUsername("anna", service, &error), "fresh");
+    EXPECT_EQ(itemCount(service, "anna"), 1);
+}
+
 TEST(KeychainAccess, MissingArgumentsAreRefused) {
     const QString none;
     struct Case {
