@@ -5,6 +5,7 @@
 #include "text/KTTextStorage.h"
 #include "text/KTTextView.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -50,13 +51,17 @@ void KTFindIndicator::addAttributedString(const QString& string, const QRectF& r
     // Layers already added keep their place on screen while the frame's origin moves.
     const qreal dx = united.x() - old.x();
     const qreal dy = united.y() - old.y();
-    for (TextLayer& layer : layers_)
-        layer.rect.translate(-dx, -dy / 2);
+    for (TextLayer& layer : layers_) {
+        layer.rect.translate(-dx, -dy);
+        layer.lineTop -= dy;
+    }
     frame_ = united;
     const qreal pointSize = font_.pointSizeF() > 0 ? font_.pointSizeF() : font_.pixelSize();
-    layers_.append(TextLayer{string, QRectF(whole.x() - frame_.x(),
-                                            whole.y() - frame_.y() + (whole.height() - pointSize),
-                                            whole.width() + 12, whole.height() + 12)});
+    layers_.append(TextLayer{string,
+                             QRectF(whole.x() - frame_.x(),
+                                    whole.y() - frame_.y() + (whole.height() - pointSize),
+                                    whole.width() + 12, whole.height() + 12),
+                             rect.y() - frame_.y()});
     placeWidget();
 }
 
@@ -130,9 +135,10 @@ void KTFindIndicator::paintEvent(QPaintEvent*) {
 
     painter.setPen(Qt::black);
     painter.setFont(font_);
+    // The copy sits exactly over the characters it covers: on their line's baseline.
+    const qreal ascent = QFontMetricsF(font_).ascent();
     for (const TextLayer& layer : layers_)
-        painter.drawText(layer.rect.translated(origin), Qt::AlignLeft | Qt::AlignTop,
-                         layer.string);
+        painter.drawText(QPointF(layer.rect.x(), layer.lineTop + ascent) + origin, layer.string);
 }
 
 void KTShowFindIndicatorForRange(KTTextView* textView, NSRange range,
@@ -152,15 +158,17 @@ void KTShowFindIndicatorForRange(KTTextView* textView, NSRange range,
         return;
     const QList<QRectF> contentRects(rects, rects + count);
     const QPointF offset = textView->contentOffset();
-    auto* created = new KTFindIndicator(contentRects.first().translated(-offset),
-                                        textView->viewport());
+    auto* created =
+        new KTFindIndicator(contentRects.first().translated(-offset), textView->viewport());
     created->setFont(textView->font());
     for (const QRectF& rect : contentRects) {
-        const NSRange inside =
-            layoutManager->glyphRangeForBoundingRect(rect, textView->textContainer());
+        // Inset a little: the rectangle's edges touch the neighbouring characters.
+        const NSRange inside = layoutManager->glyphRangeForBoundingRect(
+            rect.adjusted(0.5, 0.5, -0.5, -0.5), textView->textContainer());
         const NSRange clipped = NSIntersectionRange(inside, range);
-        const NSRange shown = clipped.length > 0 ? clipped : inside;
-        if (shown.location == NSNotFound || NSMaxRange(shown) > storage->length())
+        const NSRange shown = count == 1 ? range : clipped;
+        if (shown.length == 0 || shown.location == NSNotFound ||
+            NSMaxRange(shown) > storage->length())
             continue;
         created->addAttributedString(storage->substringWithRange(shown), rect.translated(-offset));
     }

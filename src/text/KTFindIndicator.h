@@ -46,7 +46,8 @@ public:
 
     struct TextLayer {
         QString string;
-        QRectF rect; // relative to the frame's origin
+        QRectF rect;   // the text layer, relative to the frame's origin
+        qreal lineTop; // top of the covered rectangle, relative to the frame's origin
     };
     const QList<TextLayer>& textLayers() const { return layers_; }
 

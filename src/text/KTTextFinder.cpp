@@ -1,5 +1,6 @@
 #include "text/KTTextFinder.h"
 
+#include "platform/Animations.h"
 #include "platform/PopoverController.h"
 #include "platform/Window.h"
 #include "text/KTLayoutManager.h"
@@ -114,8 +115,7 @@ KTTextFinder::KTTextFinder() : QWidget(nullptr) {
     replaceHoldTimer_ = new QTimer(this);
     replaceHoldTimer_->setSingleShot(true);
     replaceHoldTimer_->setInterval(500);
-    connect(replaceButton_, &QPushButton::pressed, replaceHoldTimer_,
-            qOverload<>(&QTimer::start));
+    connect(replaceButton_, &QPushButton::pressed, replaceHoldTimer_, qOverload<>(&QTimer::start));
     connect(replaceHoldTimer_, &QTimer::timeout, this, [this] {
         replaceButton_->setDown(false);
         _showReplaceMenu();
@@ -310,7 +310,8 @@ int KTTextFinder::_replaceAll() {
     KTTextFinderMatcher matcher(findInput_->text(), compareOptions_);
     const auto replacements = matcher.replacementsInString(text, replaceInput_->text());
     if (!replacements) {
-        setStatus(matcher.errorDescription(), matcher.status() != KTTextFinderMatcher::Status::InvalidReplacement);
+        setStatus(matcher.errorDescription(),
+                  matcher.status() != KTTextFinderMatcher::Status::InvalidReplacement);
         return 0;
     }
     if (replacements->isEmpty()) {
@@ -324,8 +325,8 @@ int KTTextFinder::_replaceAll() {
     shifted.reserve(replacements->size());
     for (const auto& r : *replacements)
         shifted.append({NSMakeRange(r.range.location - start, r.range.length), r.text});
-    const QString span = KTTextFinderMatcher::stringByApplyingReplacements(
-        text.mid(start, end - start), shifted);
+    const QString span =
+        KTTextFinderMatcher::stringByApplyingReplacements(text.mid(start, end - start), shifted);
     replaceInView(textView_, NSMakeRange(start, end - start), span);
     const int count = int(replacements->size());
     cursor_.setMatches({});
@@ -353,8 +354,12 @@ void KTTextFinder::setMode(int32_t mode) {
         layoutControls();
     });
     modeAnimation_ = animation;
-    replaceAlpha_ = target; // the end state holds at once for anyone asking; the animation draws
-    layoutControls();
+    if (!animationsEnabled()) {
+        delete animation;
+        replaceAlpha_ = target;
+        layoutControls();
+        return;
+    }
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
@@ -381,8 +386,7 @@ void KTTextFinder::layoutControls() {
     settingsButton_->setGeometry(body.left() + kGap, y, kSettingsWidth, controlHeight);
     const int navX = body.right() - kGap - kNavigationWidth + 1;
     previousButton_->setGeometry(navX, y, kNavigationWidth / 2, controlHeight);
-    nextButton_->setGeometry(navX + kNavigationWidth / 2, y, kNavigationWidth / 2,
-                             controlHeight);
+    nextButton_->setGeometry(navX + kNavigationWidth / 2, y, kNavigationWidth / 2, controlHeight);
     const int containerX = body.left() + kGap + kSettingsWidth + kGap;
     const int containerWidth = std::max(0, navX - kGap - containerX);
     inputContainer_->setGeometry(containerX, y, containerWidth, controlHeight);
@@ -501,8 +505,10 @@ QWidget* KTTextFinderSettingsViewController::loadView() {
 void KTTextFinderSettingsViewController::reloadData() {
     KTTextFinder* finder = KTTextFinder::sharedTextFinder();
     for (int row = 0; row < modeRows_.size(); ++row) {
-        const QString title = row == 0 ? QStringLiteral("Find") : QStringLiteral("Find and Replace");
-        modeRows_[row]->setText(finder->mode() == row ? title + QStringLiteral("   \u2713") : title);
+        const QString title =
+            row == 0 ? QStringLiteral("Find") : QStringLiteral("Find and Replace");
+        modeRows_[row]->setText(finder->mode() == row ? title + QStringLiteral("   \u2713")
+                                                      : title);
     }
     const uint32_t options = finder->compareOptions();
     if (switches_.size() == 2) {

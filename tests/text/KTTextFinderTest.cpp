@@ -1,0 +1,226 @@
+#include "text/KTTextFinder.h"
+#include "platform/Animations.h"
+#include "support/TestSupport.h"
+#include "text/KTFindIndicator.h"
+#include "text/KTTextStorage.h"
+#include "text/KTTextView.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+static void PrintTo(const NSRange& range, std::ostream* os) {
+    *os << '(' << range.location << ", " << range.length << ')';
+}
+
+namespace {
+
+constexpr uint32_t kDefaults =
+    KTTextFinderMatcher::CaseInsensitiveSearch | KTTextFinderMatcher::LiteralSearch;
+
+// A window with a text view and the shared finder pointed at it, options back to the defaults.
+class Finder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setAnimationsEnabled(false);
+        window = std::make_unique<QWidget>();
+        window->resize(768, 600);
+        view = new KTTextView(window.get());
+        view->setGeometry(0, 0, 768, 500);
+        window->show();
+        finder = KTTextFinder::sharedTextFinder();
+        finder->setTextView(nullptr);
+        finder->setMode(KTTextFinder::Find);
+        finder->findField()->clear();
+        finder->replaceField()->clear();
+        finder->setCompareOptions(kDefaults);
+        finder->setTextView(view);
+    }
+    void TearDown() override {
+        finder->hide();
+        finder->setTextView(nullptr);
+        finder->setParent(nullptr);
+    }
+    void search(const QString& text) {
+        finder->findField()->setText(text);
+        finder->_reset();
+    }
+
+    std::unique_ptr<QWidget> window;
+    KTTextView* view = nullptr;
+    KTTextFinder* finder = nullptr;
+};
+
+TEST_F(Finder, StepsThroughTwoOccurrencesStartingWithTheSecond) {
+    view->setText(QStringLiteral("alpha beta alpha gamma"));
+    search(QStringLiteral("alpha"));
+    ASSERT_EQ(finder->matches(), (QList<NSRange>{NSMakeRange(0, 5), NSMakeRange(11, 5)}));
+    EXPECT_EQ(finder->shownMatch(), NSMakeRange(11, 5));
+    EXPECT_TRUE(finder->nextButton()->isEnabled());
+    QTest::mouseClick(finder->nextButton(), Qt::LeftButton);
+    EXPECT_EQ(finder->shownMatch(), NSMakeRange(0, 5));
+    QTest::mouseClick(finder->previousButton(), Qt::LeftButton);
+    EXPECT_EQ(finder->shownMatch(), NSMakeRange(11, 5));
+    // The selection is not the finder's business.
+    ASSERT_NE(finder->findIndicator(), nullptr);
+    EXPECT_EQ(finder->findIndicator()->textLayers().first().string, QStringLiteral("alpha"));
+}
+
+TEST_F(Finder, OneMatchIsShownAtOnceAndArrowsKeepShowingIt) {
+    view->setText(QStringLiteral("one two three"));
+    search(QStringLiteral("two"));
+    EXPECT_EQ(finder->shownMatch(), NSMakeRange(4, 3));
+    finder->_findInDirection(1);
+    EXPECT_EQ(finder->shownMatch(), NSMakeRange(4, 3));
+    finder->_findInDirection(0);
+    EXPECT_EQ(finder->shownMatch(), NSMakeRange(4, 3));
+}
+
+struct OptionCase {
+    const char* label;
+    QString text;
+    QString find;
+    uint32_t options;
+    QList<NSRange> matches;
+    bool marked = false;
+};
+
+class FinderOptions : public Finder, public ::testing::WithParamInterface<OptionCase> {};
+
+TEST_P(FinderOptions, CollectsMatchesForTheOptions) {
+    const OptionCase& c = GetParam();
+    view->setText(c.text);
+    finder->findField()->setText(c.find);
+    finder->setCompareOptions(c.options); // collects again
+    EXPECT_EQ(finder->matches(), c.matches);
+    EXPECT_EQ(finder->previousButton()->isEnabled(), !c.matches.isEmpty());
+    EXPECT_EQ(finder->isFindFieldMarked(), c.marked);
+    EXPECT_EQ(finder->statusText().isEmpty(), !c.marked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FinderOptions,
+    ::testing::Values(
+        OptionCase{"CaseInsensitiveByDefault",
+                   "Word word WORD",
+                   "word",
+                   kDefaults,
+                   {NSMakeRange(0, 4), NSMakeRange(5, 4), NSMakeRange(10, 4)}},
+        OptionCase{"MatchCase",
+                   "Word word WORD",
+                   "word",
+                   KTTextFinderMatcher::LiteralSearch,
+                   {NSMakeRange(5, 4)}},
+        OptionCase{"RegexClass",
+                   "a1b22c3",
+                   "[0-9]",
+                   kDefaults | KTTextFinderMatcher::RegularExpressionSearch,
+                   {NSMakeRange(1, 1), NSMakeRange(3, 1), NSMakeRange(4, 1), NSMakeRange(6, 1)}},
+        OptionCase{"PlainBracketIsLiteral", "a[0-9]", "[0-9]", kDefaults, {NSMakeRange(1, 5)}},
+        OptionCase{"InvalidPatternMarksTheField",
+                   "abc",
+                   "(ab",
+                   kDefaults | KTTextFinderMatcher::RegularExpressionSearch,
+                   {},
+                   true},
+        OptionCase{"RunawayPatternIsStopped",
+                   QString(40, QLatin1Char('a')) + "b",
+                   "(a+)+$",
+                   kDefaults | KTTextFinderMatcher::RegularExpressionSearch,
+                   {},
+                   true},
+        OptionCase{"EmptyFindText", "abc", "", kDefaults, {}},
+        OptionCase{"NoOccurrence", "abc", "x", kDefaults, {}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(Finder, MatchesAreCollectedAgainWhenShownOrGivenAnotherView) {
+    view->setText(QStringLiteral("xx yy xx"));
+    search(QStringLiteral("xx"));
+    ASSERT_EQ(finder->matches().size(), 2);
+    // The end of the text goes away under the stored matches.
+    view->textStorage()->replaceCharactersInRange(NSMakeRange(2, 6), QString());
+    finder->_findInDirection(1); // a stale range past the end is passed over, not shown
+    EXPECT_EQ(finder->shownMatch(), NSMakeRange(0, 2));
+    finder->show();
+    EXPECT_EQ(finder->matches(), (QList<NSRange>{NSMakeRange(0, 2)}));
+
+    KTTextView other(window.get());
+    other.setText(QStringLiteral("no match here"));
+    finder->setTextView(&other);
+    EXPECT_TRUE(finder->matches().isEmpty());
+    EXPECT_FALSE(finder->nextButton()->isEnabled());
+    finder->_findInDirection(1);
+    EXPECT_EQ(finder->shownMatch().location, NSNotFound);
+    finder->setTextView(view);
+}
+
+TEST_F(Finder, TypingSearchesAgainAfterThePause) {
+    view->setText(QStringLiteral("cat dog cat"));
+    finder->show();
+    QTest::keyClicks(finder->findField(), QStringLiteral("cat"));
+    EXPECT_TRUE(finder->matches().isEmpty()); // not before the pause
+    QTRY_COMPARE(finder->matches().size(), 2);
+    EXPECT_EQ(finder->shownMatch(), NSMakeRange(8, 3));
+}
+
+TEST_F(Finder, ModeShowsAndHidesTheReplaceField) {
+    finder->show();
+    finder->setMode(KTTextFinder::FindAndReplace);
+    EXPECT_TRUE(finder->replaceField()->isVisible());
+    EXPECT_TRUE(finder->replaceButton()->isVisible());
+    EXPECT_LT(finder->findField()->width(), finder->findField()->parentWidget()->width() / 2 + 1);
+    finder->setMode(KTTextFinder::Find);
+    EXPECT_FALSE(finder->replaceField()->isVisible());
+    EXPECT_EQ(finder->findField()->width(), finder->findField()->parentWidget()->width());
+}
+
+TEST_F(Finder, ScreenshotOfTheBar) {
+    view->setText(QStringLiteral("<p>find me, then find me again</p>"));
+    finder->show();
+    finder->setMode(KTTextFinder::FindAndReplace);
+    finder->findField()->setText(QStringLiteral("find"));
+    finder->replaceField()->setText(QStringLiteral("seek"));
+    finder->_reset();
+    QTest::qWait(100); // the indicator at the top of its pulse
+    window->grab().save(quorvel::test::outputDirectory() + "/find-bar.png");
+}
+
+TEST(FindIndicator, GrowsOverAddedRectanglesAndFadesAfterThePulse) {
+    QWidget parent;
+    parent.resize(300, 200);
+    KTFindIndicator indicator(QRectF(10.5, 20.25, 30, 16), &parent);
+    QFont font;
+    font.setPointSizeF(14);
+    indicator.setFont(font);
+    indicator.addAttributedString(QStringLiteral("abc"), QRectF(10.5, 20.25, 30, 16));
+    indicator.addAttributedString(QStringLiteral("de"), QRectF(5.2, 40.0, 20, 16));
+    // Whole points around both rectangles.
+    EXPECT_EQ(indicator.indicatorFrame(), QRectF(QPointF(5, 20), QPointF(41, 56)));
+    ASSERT_EQ(indicator.textLayers().size(), 2);
+    EXPECT_EQ(indicator.textLayers()[1].rect.topLeft(), QPointF(0, 20 + (16 - 14)));
+    indicator.pulse();
+    EXPECT_EQ(indicator.runningAnimation(), QStringLiteral("KTFindIndicatorPulseUpAnimation"));
+    QTRY_COMPARE(indicator.runningAnimation(), QString());
+    EXPECT_EQ(indicator.alpha(), 0.0);
+    EXPECT_EQ(indicator.scale(), 1.0);
+}
+
+TEST(FindIndicator, EmptyOrOutOfTextRangesShowNothing) {
+    KTTextView view;
+    view.resize(300, 200);
+    view.setText(QStringLiteral("abc"));
+    QPointer<KTFindIndicator> indicator;
+    KTShowFindIndicatorForRange(&view, NSMakeRange(1, 0), indicator);
+    EXPECT_EQ(indicator, nullptr);
+    KTShowFindIndicatorForRange(&view, NSMakeRange(2, 5), indicator);
+    EXPECT_EQ(indicator, nullptr);
+    KTShowFindIndicatorForRange(&view, NSMakeRange(1, 1), indicator);
+    ASSERT_NE(indicator, nullptr);
+    EXPECT_EQ(indicator->textLayers().first().string, QStringLiteral("b"));
+}
+
+} // namespace
