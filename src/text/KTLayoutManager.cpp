@@ -103,9 +103,13 @@ void KTLayoutManager::_ensureLayoutForCharacterRange(NSRange range,
         // asked range); lay it out again when the rectangle reaches below it.
         if (last) {
             const QRectF lastRect = last->frame();
-            const bool reaches = !boundingRect || ((boundingRect->top() >= lastRect.top() ||
-                                                    boundingRect->bottom() > lastRect.top()) &&
-                                                   boundingRect->bottom() > lastRect.bottom());
+            bool reaches = !boundingRect || ((boundingRect->top() >= lastRect.top() ||
+                                              boundingRect->bottom() > lastRect.top()) &&
+                                             boundingRect->bottom() > lastRect.bottom());
+            // A frame cut short by an earlier range request is incomplete wherever the
+            // rectangle meets it, not only below it.
+            if (last->endsAtRangeLimit() && boundingRect && boundingRect->bottom() > lastRect.top())
+                reaches = true;
             if (reaches) {
                 usedSize_.setHeight(usedSize_.height() - lastRect.height());
                 layoutCache_.removeObject(last);
@@ -171,6 +175,8 @@ void KTLayoutManager::_ensureLayoutForCharacterRange(NSRange range,
         auto frame = std::make_shared<KTTextLayoutFrame>(
             this, NSMakeRange(unlaidStart + static_cast<uint32_t>(remaining.location), taken),
             QRectF(0, y0 + y, frameWidth, frameHeight));
+        if (unlaid + taken == end && end < textLength)
+            frame->setEndsAtRangeLimit(true);
         layoutCache_.addObject(frame);
 
         y += frameHeight;

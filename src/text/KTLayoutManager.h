@@ -87,9 +87,12 @@ public:
     // Drops every frame (the used size stays; the next layout starts again from the top).
     void didReceiveMemoryWarning();
 
+    // The frame cache (the lookups above are the way to search it).
+    KTTextLayoutCache& layoutCache() { return layoutCache_; }
     const KTTextLayoutCache& layoutCache() const { return layoutCache_; }
 
-protected:
+    // The one layout routine: lays out with a range (its location may be NSNotFound) and a
+    // rectangle (may be absent, the null rectangle).
     void _ensureLayoutForCharacterRange(NSRange range, std::optional<QRectF> boundingRect);
     void _calcUsedSizeUsingCharacterToPixelRatioSampling();
 

@@ -54,6 +54,11 @@ public:
     NSRange rangeValue() const override { return range_; }
     std::optional<QRectF> CGRectValue() const override { return frame_; }
 
+    // Set when layout stopped at the end of an asked character range inside this frame's box,
+    // so the frame may lack lines (or hold a line cut short) that the text goes on with.
+    bool endsAtRangeLimit() const { return endsAtRangeLimit_; }
+    void setEndsAtRangeLimit(bool ends) { endsAtRangeLimit_ = ends; }
+
     // Draws the typeset text inside the frame's rectangle (content coordinates).
     void drawInContext(QPainter* context);
 
@@ -62,4 +67,5 @@ private:
     NSRange range_;
     QRectF frame_;
     KTLayoutManager* layoutManager_;
+    bool endsAtRangeLimit_ = false;
 };
