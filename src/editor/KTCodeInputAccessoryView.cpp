@@ -33,8 +33,7 @@ KTCodeInputAccessoryView::KTCodeInputAccessoryView(const QRect& frame, QWidget* 
 void KTCodeInputAccessoryView::insertQuickKey(QPushButton* item) {
     if (!owner_ || !item)
         return;
-    owner_->insertText(item->text() == QLatin1String("TAB") ? QStringLiteral("\t")
-                                                             : item->text());
+    owner_->insertText(item->text() == QLatin1String("TAB") ? QStringLiteral("\t") : item->text());
 }
 
 void KTCodeInputAccessoryView::resizeEvent(QResizeEvent*) {

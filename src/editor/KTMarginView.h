@@ -6,7 +6,7 @@
 #include <QWidget>
 
 class KTCodeView;
-class PopoverController;
+#include "platform/PopoverController.h"
 
 // Whoever shows a margin beside a code view: the margin reads the view from it.
 class KTMarginViewOwner {

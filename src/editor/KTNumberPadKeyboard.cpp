@@ -43,8 +43,7 @@ void KTNumberPadKey::paintEvent(QPaintEvent*) {
     painter.drawText(r, Qt::AlignCenter, text());
 }
 
-KTNumberPadKeyboard::KTNumberPadKeyboard(const QPointF& origin, QWidget* parent)
-    : QWidget(parent) {
+KTNumberPadKeyboard::KTNumberPadKeyboard(const QPointF& origin, QWidget* parent) : QWidget(parent) {
     setGeometry(int(origin.x()), int(origin.y()), 320, 216);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
@@ -56,8 +55,8 @@ KTNumberPadKeyboard::KTNumberPadKeyboard(const QPointF& origin, QWidget* parent)
     addKey(KTNumberPadKey::DeleteBackward, QStringLiteral("\u232B"), 2 * KeyWidth + 3, bottom);
 }
 
-KTNumberPadKey* KTNumberPadKeyboard::addKey(KTNumberPadKey::Type type, const QString& title,
-                                            int x, int y) {
+KTNumberPadKey* KTNumberPadKeyboard::addKey(KTNumberPadKey::Type type, const QString& title, int x,
+                                            int y) {
     auto* key = new KTNumberPadKey(type, title, this);
     key->setGeometry(x, y, KeyWidth, KeyHeight);
     connect(key, &QPushButton::clicked, this, [this, key] {

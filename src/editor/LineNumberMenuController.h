@@ -6,7 +6,7 @@
 #include <QPointer>
 
 class KTCodeView;
-class PopoverController;
+#include "platform/PopoverController.h"
 class QLabel;
 
 // "Jump to line": a label showing the typed number over a number pad; "DONE" scrolls the code

@@ -69,7 +69,7 @@ void scrollRangeIntoView(KTTextView* view, NSRange range) {
 
 // Replacements go through the view's edit routine so that they can be undone.
 void replaceInView(KTTextView* view, NSRange range, const QString& text) {
-    view->textStorage()->replaceCharactersInRange(range, text);
+    view->replaceRange(KTTextRange::fromRange(range), text);
 }
 
 } // namespace
