@@ -3,6 +3,7 @@
 
 #include "platform/Window.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QThread>
 
 namespace {
 
@@ -163,6 +165,13 @@ AlertView::~AlertView() {
 
 AlertView* AlertView::showAlert(const QString& title, const QString& message,
                                 const QString& buttonTitle, AlertViewDelegate* delegate) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread()) {
+        // Widgets live on the main thread: a worker's alert is shown from there.
+        QMetaObject::invokeMethod(
+            app, [=] { showAlert(title, message, buttonTitle, delegate); }, Qt::QueuedConnection);
+        return nullptr;
+    }
     auto* alert = new AlertView(title, message, delegate, buttonTitle);
     alert->show();
     return alert;

@@ -29,7 +29,9 @@ public:
               QObject* parent = nullptr);
     ~AlertView() override;
 
-    // The usual one-button notice ("Error" with "Dismiss", ...), shown at once.
+    // The usual one-button notice ("Error" with "Dismiss", ...), shown at once. From another
+    // thread it is handed to the main thread and shown there (the answer is then none).
+    // Other alerts are made and shown on the main thread.
     static AlertView* showAlert(const QString& title, const QString& message,
                                 const QString& buttonTitle, AlertViewDelegate* delegate = nullptr);
     // Alerts on screen, oldest first.

@@ -44,6 +44,9 @@ QWidget* NavigationController::loadView() {
         m_bar = new BasicNavigationBar;
     m_bar->setParent(view);
     m_bar->setVisible(!m_barHidden);
+    m_toolbar = new Toolbar(view);
+    m_toolbar->setTintColor(m_bar->tintColor());
+    m_toolbar->setVisible(!m_toolbarHidden);
     connect(m_bar, &BasicNavigationBar::backButtonClicked, this,
             [this] { popViewControllerAnimated(true); });
     return view;
@@ -55,12 +58,47 @@ void NavigationController::viewDidLoad() {
         top->view()->show();
     }
     updateBar();
+    updateToolbar();
     layoutContent();
 }
 
 BasicNavigationBar* NavigationController::navigationBar() {
     view();
     return m_bar;
+}
+
+Toolbar* NavigationController::toolbar() {
+    view();
+    return m_toolbar;
+}
+
+void NavigationController::setToolbarHidden(bool hidden, bool animated) {
+    Q_UNUSED(animated);
+    m_toolbarHidden = hidden;
+    if (m_toolbar) {
+        m_toolbar->setTintColor(m_bar->tintColor());
+        m_toolbar->setVisible(!hidden);
+    }
+    if (isViewLoaded())
+        layoutContent();
+    Q_EMIT contentSizeForViewInPopoverChanged();
+}
+
+void NavigationController::updateToolbar() {
+    ViewController* top = topViewController();
+    if (m_observedTop != top) {
+        if (m_observedTop)
+            disconnect(m_observedTop, nullptr, this, nullptr);
+        m_observedTop = top;
+        if (top) {
+            connect(top, &ViewController::toolbarItemsChanged, this,
+                    &NavigationController::updateToolbar);
+            connect(top, &ViewController::contentSizeForViewInPopoverChanged, this,
+                    &NavigationController::contentSizeForViewInPopoverChanged);
+        }
+    }
+    if (m_toolbar)
+        m_toolbar->setItems(top ? top->toolbarItems() : QList<QWidget*>());
 }
 
 void NavigationController::setNavigationBarHidden(bool hidden, bool animated) {
@@ -95,10 +133,12 @@ ViewController* NavigationController::visibleViewController() const {
 
 QRect NavigationController::contentRect() const {
     auto* self = const_cast<NavigationController*>(this);
-    const QRect bounds = self->view()->rect();
-    if (m_barHidden)
-        return bounds;
-    return bounds.adjusted(0, BasicNavigationBar::Height, 0, 0);
+    QRect bounds = self->view()->rect();
+    if (!m_barHidden)
+        bounds.setTop(BasicNavigationBar::Height);
+    if (!m_toolbarHidden)
+        bounds.setBottom(bounds.bottom() - Toolbar::Height);
+    return bounds;
 }
 
 void NavigationController::layoutContent() {
@@ -108,6 +148,10 @@ void NavigationController::layoutContent() {
     if (m_bar) {
         m_bar->setGeometry(0, 0, view->width(), BasicNavigationBar::Height);
         m_bar->raise();
+    }
+    if (m_toolbar) {
+        m_toolbar->setGeometry(0, view->height() - Toolbar::Height, view->width(), Toolbar::Height);
+        m_toolbar->raise();
     }
     if (ViewController* top = topViewController()) {
         if (top->isViewLoaded())
@@ -171,7 +215,10 @@ void NavigationController::transition(const QList<ViewController*>& controllers,
         newTop->viewWillAppear(animated);
     }
     updateBar();
+    updateToolbar();
     layoutContent();
+    if (changesTop)
+        Q_EMIT contentSizeForViewInPopoverChanged();
     if (tellAppearance && oldTop)
         oldTop->viewDidDisappear(animated);
     if (tellAppearance && newTop)
@@ -267,5 +314,7 @@ QSizeF NavigationController::defaultContentSizeForViewInPopover() const {
     QSizeF size = top ? top->contentSizeForViewInPopover() : QSizeF(320, 1100);
     if (!m_barHidden)
         size.rheight() += BasicNavigationBar::Height;
+    if (!m_toolbarHidden)
+        size.rheight() += Toolbar::Height;
     return size;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/BasicNavigationBar.h"
+#include "platform/Toolbar.h"
 #include "platform/ViewController.h"
 
 #include <QList>
@@ -21,6 +22,11 @@ public:
     BasicNavigationBar* navigationBar();
     bool isNavigationBarHidden() const { return m_barHidden; }
     void setNavigationBarHidden(bool hidden, bool animated = false);
+
+    // The toolbar along the bottom, showing the top screen's toolbar items; hidden at first.
+    Toolbar* toolbar();
+    bool isToolbarHidden() const { return m_toolbarHidden; }
+    void setToolbarHidden(bool hidden, bool animated = false);
 
     QList<ViewController*> viewControllers() const;
     void setViewControllers(const QList<ViewController*>& controllers, bool animated = false);
@@ -49,10 +55,14 @@ private:
     void transition(const QList<ViewController*>& controllers, bool animated, bool forward);
     void layoutContent();
     void updateBar();
+    void updateToolbar();
     QRect contentRect() const;
 
     QList<QPointer<ViewController>> m_stack;
     BasicNavigationBar* m_bar = nullptr;
     bool m_barHidden = false;
+    Toolbar* m_toolbar = nullptr;
+    bool m_toolbarHidden = true;
+    QPointer<ViewController> m_observedTop;
     bool m_onScreen = false;
 };

@@ -134,13 +134,27 @@ private:
 
 PopoverController::PopoverController(ViewController* contentViewController, QObject* parent)
     : QObject(parent), m_content(contentViewController) {
-    if (m_content)
+    if (m_content) {
         m_content->setParent(this);
+        // The content may ask for another size while shown (a screen pushed inside it).
+        connect(m_content, &ViewController::contentSizeForViewInPopoverChanged, this, [this] {
+            if (m_visible)
+                place();
+        });
+    }
 }
 
 PopoverController::~PopoverController() {
-    if (m_content && m_content->isViewLoaded())
-        m_content->view()->setParent(nullptr);
+    if (m_content) {
+        if (m_content->isViewLoaded()) {
+            m_content->view()->hide();
+            m_content->view()->setParent(nullptr);
+        }
+        // Later: the popover is often released from a callback that one of the content's own
+        // buttons is still inside.
+        m_content->setParent(nullptr);
+        m_content->deleteLater();
+    }
     delete m_overlay.data();
 }
 

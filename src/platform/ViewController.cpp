@@ -14,14 +14,31 @@ void NavigationItem::setTitle(const QString& title) {
     Q_EMIT changed();
 }
 
+namespace {
+// A replaced bar item goes once control returns to the event loop: it is often replaced from its
+// own click (Edit becoming Done).
+void release(QWidget* old, QWidget* replacement) {
+    if (old && old != replacement) {
+        old->hide();
+        old->deleteLater();
+    }
+}
+} // namespace
+
 void NavigationItem::setRightBarButtonItem(QWidget* item) {
+    QWidget* old = m_right;
     m_right = item;
     Q_EMIT changed();
+    if (old != m_left)
+        release(old, item);
 }
 
 void NavigationItem::setLeftBarButtonItem(QWidget* item) {
+    QWidget* old = m_left;
     m_left = item;
     Q_EMIT changed();
+    if (old != m_right)
+        release(old, item);
 }
 
 void NavigationItem::setHidesBackButton(bool hides) {
@@ -97,6 +114,8 @@ private:
 ViewController::ViewController(QObject* parent) : QObject(parent) {}
 
 ViewController::~ViewController() {
+    for (const auto& item : std::as_const(m_toolbarItems))
+        delete item.data();
     delete m_modalOverlay.data();
     delete m_view.data();
     delete m_tabBarItem.data();
@@ -166,6 +185,39 @@ QSizeF ViewController::contentSizeForViewInPopover() const {
     return defaultContentSizeForViewInPopover();
 }
 
+void ViewController::setContentSizeForViewInPopover(const QSizeF& size) {
+    m_popoverSize = size;
+    Q_EMIT contentSizeForViewInPopoverChanged();
+}
+
+QList<QWidget*> ViewController::toolbarItems() const {
+    QList<QWidget*> items;
+    for (int i = 0; i < m_toolbarItems.size(); ++i) {
+        if (m_toolbarFlexible[i])
+            items.append(nullptr);
+        else if (m_toolbarItems[i])
+            items.append(m_toolbarItems[i]);
+    }
+    return items;
+}
+
+void ViewController::setToolbarItems(const QList<QWidget*>& items) {
+    const QList<QPointer<QWidget>> old = m_toolbarItems;
+    m_toolbarItems.clear();
+    m_toolbarFlexible.clear();
+    for (QWidget* item : items) {
+        m_toolbarItems.append(item);
+        m_toolbarFlexible.append(item == nullptr);
+    }
+    Q_EMIT toolbarItemsChanged();
+    for (const auto& item : old) {
+        if (item && !items.contains(item.data())) {
+            item->hide();
+            item->deleteLater();
+        }
+    }
+}
+
 void ViewController::presentModalViewController(ViewController* controller, bool animated) {
     if (!controller || m_presented)
         return;
@@ -206,6 +258,8 @@ void ViewController::dismissModalViewControllerAnimated(bool animated) {
     if (!m_presented) {
         if (m_presenting)
             m_presenting->dismissModalViewControllerAnimated(animated);
+        else if (m_parent)
+            m_parent->dismissModalViewControllerAnimated(animated);
         return;
     }
     ViewController* presented = m_presented;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSizeF>
@@ -24,7 +25,8 @@ public:
     QString title() const { return m_title; }
     void setTitle(const QString& title);
 
-    // Bar items are plain widgets; the bar takes them over while the screen is on top.
+    // Bar items are plain widgets; the bar takes them over while the screen is on top. The item
+    // keeps them: a replaced widget is deleted.
     QWidget* rightBarButtonItem() const { return m_right; }
     void setRightBarButtonItem(QWidget* item);
     // Replaces the back button when set.
@@ -110,7 +112,12 @@ public:
     void setParentViewController(ViewController* parent) { m_parent = parent; }
 
     QSizeF contentSizeForViewInPopover() const;
-    void setContentSizeForViewInPopover(const QSizeF& size) { m_popoverSize = size; }
+    void setContentSizeForViewInPopover(const QSizeF& size);
+
+    // Items of the navigation stack's toolbar while this screen is on top; a null entry is a
+    // flexible space. The controller keeps the item widgets and deletes replaced ones.
+    QList<QWidget*> toolbarItems() const;
+    void setToolbarItems(const QList<QWidget*>& items);
 
     // Modal presentation over the window that holds this controller's view.
     ModalPresentationStyle modalPresentationStyle() const { return m_presentationStyle; }
@@ -119,13 +126,17 @@ public:
     void setModalTransitionStyle(ModalTransitionStyle style) { m_transitionStyle = style; }
     // Takes ownership of the presented controller until it is dismissed.
     void presentModalViewController(ViewController* controller, bool animated);
-    // Dismisses what this controller presented, or, when it presented nothing, itself.
+    // Dismisses what this controller presented; when it presented nothing, the modal screen it
+    // is (or that holds it, such as the navigation stack it is on) is dismissed.
     void dismissModalViewControllerAnimated(bool animated);
     ViewController* modalViewController() const { return m_presented; }
     ViewController* presentingViewController() const { return m_presenting; }
 
 Q_SIGNALS:
     void titleChanged(const QString& title);
+    void toolbarItemsChanged();
+    // Sent when the size this controller wants in a popover may have changed.
+    void contentSizeForViewInPopoverChanged();
 
 protected:
     // Builds the view; the default is a plain widget of 768 × 1024 points.
@@ -142,6 +153,8 @@ private:
     bool m_standardTabBarItem = false;
     ViewController* m_parent = nullptr;
     QSizeF m_popoverSize;
+    QList<QPointer<QWidget>> m_toolbarItems;
+    QList<bool> m_toolbarFlexible;
     ModalPresentationStyle m_presentationStyle = ModalPresentationStyle::FullScreen;
     ModalTransitionStyle m_transitionStyle = ModalTransitionStyle::CoverVertical;
     QPointer<ViewController> m_presented;

@@ -69,8 +69,17 @@ void Window::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (m_root && m_root->isViewLoaded() && m_root->view()->parentWidget() == this)
         m_root->view()->setGeometry(rect());
-    if (lastKeyWindow() == this)
-        DeviceOrientation::instance()->setOrientation(orientation());
+    // Posted, so that everything laid out for the new size is in place when it is heard.
+    if (lastKeyWindow() == this) {
+        QPointer<Window> self(this);
+        QMetaObject::invokeMethod(
+            DeviceOrientation::instance(),
+            [self] {
+                if (self && lastKeyWindow() == self)
+                    DeviceOrientation::instance()->setOrientation(self->orientation());
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 DeviceOrientation* DeviceOrientation::instance() {

@@ -8,7 +8,7 @@
 enum class InterfaceOrientation { Portrait, Landscape };
 
 // The application's one window. It starts at 768 × 1024 points (portrait); wider than tall counts
-// as landscape, and DeviceOrientation::orientationDidChange is sent when the aspect flips.
+// as landscape, and DeviceOrientation::orientationDidChange is posted when the aspect flips.
 class Window : public QWidget {
     Q_OBJECT
 public:

@@ -162,6 +162,21 @@ TEST(NavigationControllerTest, BarShowsTopTitleBackButtonAndRightItem) {
     // A title change on the top screen reaches the bar at once.
     w.root->setTitle("Projects");
     EXPECT_EQ(bar->title(), "Projects");
+
+    // Edit becomes Done from inside Edit's own click; Edit goes away afterwards.
+    auto* edit = new QPushButton("Edit");
+    edit->resize(60, 30);
+    QPointer<QPushButton> editGuard(edit);
+    auto* done = new QPushButton("Done");
+    done->resize(60, 30);
+    QObject::connect(edit, &QPushButton::clicked,
+                     [&] { w.root->navigationItem()->setRightBarButtonItem(done); });
+    w.root->navigationItem()->setRightBarButtonItem(edit);
+    QTest::mouseClick(edit, Qt::LeftButton);
+    EXPECT_EQ(done->parentWidget(), bar);
+    EXPECT_FALSE(done->isHidden());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(editGuard.isNull());
 }
 
 TEST(NavigationControllerTest, TopViewFillsTheAreaBelowTheBar) {
@@ -186,12 +201,16 @@ TEST(WindowTest, OrientationChangeIsAnnouncedWhenTheAspectFlips) {
     EXPECT_EQ(window.orientation(), InterfaceOrientation::Portrait);
     QSignalSpy spy(DeviceOrientation::instance(), &DeviceOrientation::orientationDidChange);
     window.resize(700, 1000); // still portrait
+    QCoreApplication::processEvents();
     EXPECT_EQ(spy.count(), 0);
     window.resize(1024, 768);
+    EXPECT_EQ(spy.count(), 0); // posted, not sent from inside the resize
+    QCoreApplication::processEvents();
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).value<InterfaceOrientation>(), InterfaceOrientation::Landscape);
     EXPECT_TRUE(DeviceOrientation::instance()->isLandscape());
     window.resize(768, 1024);
+    QCoreApplication::processEvents();
     EXPECT_EQ(spy.count(), 2);
     EXPECT_FALSE(DeviceOrientation::instance()->isLandscape());
 }
@@ -494,6 +513,94 @@ TEST(ActionSheetTest, ChoiceOrTouchOutsideReachTheDelegate) {
     QTest::mouseClick(sheet.popover()->overlay(), Qt::LeftButton, {}, QPoint(10, 1000));
     EXPECT_EQ(recorder.calls, (QStringList{"clicked -1", "did -1"}));
     EXPECT_FALSE(sheet.isVisible());
+}
+
+} // namespace
+
+// ---- toolbar, nested dismissal, content size, alerts from workers ----
+
+#include <QThread>
+
+namespace {
+
+QWidget* item(const QString& name, int width) {
+    auto* button = new QPushButton(name);
+    button->setObjectName(name);
+    button->resize(width, 44);
+    return button;
+}
+
+TEST(NavigationToolbarTest, TopScreensItemsWithFlexibleSpace) {
+    WindowWithStack w;
+    QWidget* refresh = item("refresh", 44);
+    QWidget* gear = item("gear", 44);
+    QWidget* add = item("add", 44);
+    w.root->setToolbarItems({refresh, nullptr, gear, add});
+    w.nav->setToolbarHidden(false);
+    Toolbar* toolbar = w.nav->toolbar();
+    EXPECT_TRUE(toolbar->isVisible());
+    EXPECT_EQ(toolbar->geometry(), QRect(0, 980, 768, 44));
+    EXPECT_EQ(refresh->geometry().x(), Toolbar::Margin);
+    EXPECT_EQ(add->geometry().right(), 768 - Toolbar::Margin - 1);
+    EXPECT_EQ(gear->geometry().right() + 1 + Toolbar::Spacing, add->geometry().x());
+    EXPECT_EQ(w.root->view()->geometry(), QRect(0, 44, 768, 936));
+
+    // A pushed screen without items empties the bar; popping brings the items back.
+    w.nav->pushViewController(new ViewController, false);
+    EXPECT_TRUE(toolbar->items().isEmpty());
+    EXPECT_FALSE(refresh->isVisible());
+    w.nav->popViewControllerAnimated(false);
+    EXPECT_EQ(toolbar->items(), (QList<QWidget*>{refresh, nullptr, gear, add}));
+    EXPECT_TRUE(refresh->isVisible());
+}
+
+TEST(ModalPresentationTest, ScreenInsidePresentedStackClosesTheStack) {
+    WindowWithStack w;
+    auto* first = new RecordingController("step1", &w.log);
+    auto* wizard = new NavigationController(first);
+    wizard->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
+    w.root->presentModalViewController(wizard, false);
+    auto* second = new RecordingController("step2", &w.log);
+    wizard->pushViewController(second, false);
+    ASSERT_EQ(w.root->modalViewController(), wizard);
+    w.log.clear();
+    second->dismissModalViewControllerAnimated(false); // "Cancel" on the second screen
+    EXPECT_EQ(w.root->modalViewController(), nullptr);
+    EXPECT_EQ(w.log, (QStringList{"step2 willDisappear", "step2 didDisappear"}));
+}
+
+TEST(PopoverTest, FollowsTheSizeOfAScreenPushedInside) {
+    Window window;
+    window.show();
+    auto* anchor = new QWidget(&window);
+    anchor->setGeometry(600, 0, 44, 44);
+    auto* nav = new NavigationController(sizedContent({320, 176}));
+    PopoverController popover(nav);
+    popover.presentPopoverFromRect(anchor->rect(), anchor, PopoverArrowDirectionAny, false);
+    const int border = 2 * PopoverController::BorderWidth;
+    EXPECT_EQ(popover.popoverFrame().height(), 176 + 44 + border + PopoverController::ArrowLength);
+    nav->pushViewController(sizedContent({320, 480}), false);
+    EXPECT_EQ(popover.popoverFrame().height(), 480 + 44 + border + PopoverController::ArrowLength);
+    EXPECT_EQ(nav->topViewController()->view()->size(), QSize(320, 480));
+}
+
+TEST(AlertTest, NoticeFromAWorkerThreadShowsOnTheMainThread) {
+    Window window;
+    window.makeKeyAndVisible();
+    AlertView* direct = reinterpret_cast<AlertView*>(1);
+    QThread* worker = QThread::create(
+        [&direct] { direct = AlertView::showAlert("Error", "The listing failed.", "Dismiss"); });
+    worker->start();
+    worker->wait();
+    delete worker;
+    EXPECT_EQ(direct, nullptr);
+    EXPECT_TRUE(AlertView::visibleAlerts().isEmpty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(AlertView::visibleAlerts().size(), 1);
+    AlertView* alert = AlertView::visibleAlerts().first();
+    EXPECT_EQ(alert->thread(), QCoreApplication::instance()->thread());
+    EXPECT_EQ(alert->message(), "The listing failed.");
+    alert->clickButtonAtIndex(0);
 }
 
 } // namespace
