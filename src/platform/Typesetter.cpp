@@ -160,8 +160,11 @@ CTFrameRef CTFramesetter::createFrame(CFRange stringRange, const QRectF& path) c
 
 void CTFramesetter::typesetParagraph(int64_t start, int64_t paragraphEnd, qreal width,
                                      size_t maxLines, std::vector<CTLineRef>& lines) const {
-    if (!typesetArithmetically(start, paragraphEnd, width, maxLines, lines))
+    const size_t before = lines.size();
+    if (!typesetArithmetically(start, paragraphEnd, width, maxLines, lines)) {
+        lines.resize(before); // drop what the arithmetic attempt made before it gave up
         typesetShaped(start, paragraphEnd, width, maxLines, lines);
+    }
 }
 
 bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, qreal width,
@@ -248,7 +251,6 @@ bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, q
         return to;
     };
 
-    const int64_t maxCharacters = std::max<int64_t>(1, charactersPerLine);
     int64_t lineStart = 0;
     while (lineStart < n && lines.size() < maxLines + 1) {
         int64_t best = -1;
@@ -263,10 +265,11 @@ bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, q
         }
         if (candidate >= n && (visibleEnd(lineStart, n) - lineStart) * advance <= width)
             best = n;
-        if (best == -1) {
-            // A word wider than the line is broken where it overflows.
-            best = std::min(n, lineStart + maxCharacters);
-        }
+        // A line needs a character that is not a space before its break; otherwise (a word
+        // wider than the line, or leading spaces before one) the shaper's fallback breaking
+        // applies, and the paragraph is shaped instead.
+        if (best == -1 || visibleEnd(lineStart, best) == lineStart)
+            return false;
         const bool last = best == n;
         const qreal full = (best - lineStart) * advance;
         const qreal lineWidth =
@@ -444,8 +447,12 @@ int64_t CTLineGetStringIndexForPosition(const CTLineRef& line, const QPointF& po
         return kCFNotFound;
     if (line->layout) {
         const QTextLine textLine = line->layout->lineAt(line->lineNumber);
-        return line->layoutStart +
-               textLine.xToCursor(position.x() + textLine.x(), QTextLine::CursorBetweenCharacters);
+        const int64_t index =
+            line->layoutStart +
+            textLine.xToCursor(position.x() + textLine.x(), QTextLine::CursorBetweenCharacters);
+        // Right-to-left runs can answer the visual edge's logical neighbour: keep to the line.
+        const int64_t lineEnd = line->layoutStart + textLine.textStart() + textLine.textLength();
+        return std::clamp<int64_t>(index, line->stringRange.location, lineEnd);
     }
     if (!line->font || line->font->asciiAdvance() <= 0)
         return line->stringRange.location;

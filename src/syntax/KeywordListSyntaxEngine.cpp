@@ -9,6 +9,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Closes the store's editing batch on every way out of a run.
@@ -23,7 +27,98 @@ private:
     KTTextStorage& store_;
 };
 
+bool markerAt(QStringView text, uint32_t limit, uint32_t position, const QString& marker) {
+    return !marker.isEmpty() && position + uint32_t(marker.size()) <= limit &&
+           text.mid(position, marker.size()) == marker;
+}
+
 } // namespace
+
+// One backward walk for all the questions at once that tests only the places where a marker's
+// first two characters stand, several places at a time: a long document without markers above
+// the visible lines costs a fraction of a millisecond.
+void KeywordListSyntaxEngine::lastOpenMarkers(QStringView text, uint32_t limit,
+                                              std::span<OpenMarkerQuery> queries) {
+    size_t undecided = 0;
+    for (OpenMarkerQuery& query : queries) {
+        query.location.reset();
+        query.decided = query.begin.isEmpty() || limit == 0;
+        if (!query.decided)
+            ++undecided;
+    }
+    if (undecided == 0)
+        return;
+    // What one place holds, per question: a begin marker there wins over an end marker at the
+    // same place. Answers whether every question is decided.
+    auto visit = [&](uint32_t position) {
+        for (OpenMarkerQuery& query : queries) {
+            if (query.decided)
+                continue;
+            if (markerAt(text, limit, position, query.begin)) {
+                query.location = position;
+                query.decided = true;
+                --undecided;
+            } else if (markerAt(text, limit, position, query.end)) {
+                query.decided = true;
+                --undecided;
+            }
+        }
+        return undecided == 0;
+    };
+    int64_t top = int64_t(limit) - 1; // highest place not yet looked at
+#if defined(__SSE2__)
+    // The topmost place first, so that the blocks below, which read one place above `top`,
+    // never read at or past `limit`.
+    if (visit(uint32_t(top)))
+        return;
+    --top;
+    struct Wanted {
+        __m128i first, second;
+        bool single;
+    };
+    std::vector<Wanted> wanted;
+    for (const OpenMarkerQuery& query : queries) {
+        for (const QString* marker : {&query.begin, &query.end}) {
+            if (query.decided || marker->isEmpty())
+                continue;
+            const bool single = marker->size() < 2;
+            wanted.push_back({_mm_set1_epi16(short(marker->at(0).unicode())),
+                              _mm_set1_epi16(short(single ? 0 : marker->at(1).unicode())), single});
+        }
+    }
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.utf16());
+    const __m128i ones = _mm_set1_epi16(-1);
+    while (top >= 7) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + top - 7));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + top - 6));
+        __m128i hits = _mm_setzero_si128();
+        for (const Wanted& w : wanted)
+            hits = _mm_or_si128(hits,
+                                _mm_and_si128(_mm_cmpeq_epi16(here, w.first),
+                                              w.single ? ones : _mm_cmpeq_epi16(next, w.second)));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask) {
+            for (int k = 7; k >= 0; --k) {
+                if ((mask & (1 << (2 * k))) && visit(uint32_t(top - 7 + k)))
+                    return;
+            }
+        }
+        top -= 8;
+    }
+#endif
+    for (; top >= 0; --top) {
+        if (visit(uint32_t(top)))
+            return;
+    }
+}
+
+std::optional<uint32_t> KeywordListSyntaxEngine::lastOpenMarker(QStringView text, uint32_t limit,
+                                                                const QString& begin,
+                                                                const QString& end) {
+    OpenMarkerQuery query{begin, end};
+    lastOpenMarkers(text, limit, std::span<OpenMarkerQuery>(&query, 1));
+    return query.location;
+}
 
 // One colouring run: the working values of a request, released when it returns.
 struct KeywordListSyntaxEngine::Run {
@@ -79,15 +174,16 @@ struct KeywordListSyntaxEngine::Run {
         colour(rangeLocation + start, rangeLocation + end, sets[scope]);
     }
 
-    // Where a construct that may span lines starts: the last begin marker above the range when
-    // no end marker follows it there, else the range's own start. The end marker is looked for
-    // first so that the begin marker need only be looked for after it.
-    uint32_t openedAbove(const QString& begin, const QString& end) const {
-        const QStringView above = complete.left(rangeLocation);
-        const qsizetype lastEnd = end.isEmpty() ? -1 : above.lastIndexOf(end);
-        const qsizetype from = lastEnd < 0 ? 0 : lastEnd;
-        const qsizetype lastBegin = above.mid(from).lastIndexOf(begin);
-        return lastBegin < 0 ? rangeLocation : uint32_t(from + lastBegin);
+    // Instructions and first-pair block comments may be open where the range starts: the last
+    // begin marker above it with no end marker after it. Both are found in one walk.
+    std::optional<uint32_t> instructionOpenedAbove, commentOpenedAbove;
+    void lookAbove() {
+        OpenMarkerQuery queries[] = {
+            {definition.beginInstruction(), definition.endInstruction()},
+            {definition.beginFirstMultiLineComment(), definition.endFirstMultiLineComment()}};
+        lastOpenMarkers(complete, rangeLocation, queries);
+        instructionOpenedAbove = queries[0].location;
+        commentOpenedAbove = queries[1].location;
     }
 
     // First whole occurrence of the marker in (location, requested length), cut at the text end.
@@ -155,7 +251,7 @@ void KeywordListSyntaxEngine::Run::instructions() {
     const QString& end = definition.endInstruction();
     if (begin.isEmpty())
         return;
-    beginLocationInMultiLine = openedAbove(begin, end);
+    beginLocationInMultiLine = instructionOpenedAbove.value_or(rangeLocation);
     const uint32_t searchSyntaxLength = uint32_t(end.size());
     completeDocumentScanner.setScanLocation(0);
     while (!completeDocumentScanner.isAtEnd()) {
@@ -342,7 +438,8 @@ void KeywordListSyntaxEngine::Run::blockComments(const QString& begin, const QSt
                                                  bool searchAbove) {
     if (begin.isEmpty())
         return;
-    beginLocationInMultiLine = searchAbove ? openedAbove(begin, end) : rangeLocation;
+    beginLocationInMultiLine =
+        searchAbove ? commentOpenedAbove.value_or(rangeLocation) : rangeLocation;
     completeDocumentScanner.setScanLocation(beginLocationInMultiLine);
     const uint32_t searchSyntaxLength = uint32_t(end.size());
     const bool htmlComment = end == u"-->";
@@ -466,6 +563,7 @@ void KeywordListSyntaxEngine::ensureParsingForCharacterRange(NSRange range) {
     run.beginLocationInMultiLine = 0;
 
     removeColoursFromRange(NSMakeRange(location, length));
+    run.lookAbove();
 
     try {
         run.commands();

@@ -61,6 +61,12 @@ TEST(KeywordListEngine, ColoursWholeTexts) {
          "kk"},
         {"both cases with case-insensitive keywords", kCLike, "echo ECHO Echo ifx",
          "kkkkpkkkkpkkkkpppp"},
+        // Without case sensitivity the text is lower-cased before the look-up, so a mixed-case
+        // autocomplete word (never lower-cased itself) matches nothing.
+        {"mixed-case autocomplete word",
+         {{"autocompleteWords", QStringList{"Echo", "printf"}}},
+         "Echo echo printf",
+         "ppppppppppuuuuuu"},
         {"case-sensitive keywords", with(kCLike, {{"keywordsCaseSensitive", true}}),
          "Echo echo printf", "kkkkppppppuuuuuu"},
         {"'//' after a colon", kCLike, "a http://x // y",
@@ -245,6 +251,61 @@ TEST(KeywordListEngine, LongLineWithCommentMarkersInsideStrings) {
     EXPECT_EQ(map.mid(comment, 9), "ccccccccc");
     EXPECT_EQ(map.right(7), "pkkkkkk");
     EXPECT_EQ(map.count(u'c'), 9);
+}
+
+// The backward look for an open construct against the plain definition: the last begin marker
+// in the text before the limit, unless an end marker starts after it.
+TEST(KeywordListEngine, LastOpenMarkerMatchesAPlainSearch) {
+    auto reference = [](QStringView text, uint32_t limit, const QString& begin,
+                        const QString& end) -> std::optional<uint32_t> {
+        // Spelled out: the occurrences that lie wholly before the limit.
+        auto last = [&](const QString& marker) -> qsizetype {
+            if (marker.isEmpty())
+                return -1;
+            for (qsizetype at = qsizetype(limit) - marker.size(); at >= 0; --at) {
+                if (text.mid(at, marker.size()) == marker)
+                    return at;
+            }
+            return -1;
+        };
+        const qsizetype lastBegin = last(begin);
+        const qsizetype lastEnd = last(end);
+        if (lastBegin < 0 || lastEnd > lastBegin)
+            return std::nullopt;
+        return uint32_t(lastBegin);
+    };
+    const std::pair<QString, QString> markers[] = {{"/*", "*/"}, {"<!--", "-->"}, {"<?", "?>"},
+                                                   {"{", "}"},   {"--", "-"},     {"<", ""}};
+    const QString alphabet = QStringLiteral("/*<!-?>{}a\n");
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int length = int(next() % 70);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[qsizetype(next() % alphabet.size())];
+        for (uint32_t limit = 0; limit <= uint32_t(text.size()); ++limit) {
+            // All pairs in one walk give what each gives alone.
+            std::vector<KeywordListSyntaxEngine::OpenMarkerQuery> queries;
+            for (const auto& [begin, end] : markers)
+                queries.push_back({begin, end});
+            KeywordListSyntaxEngine::lastOpenMarkers(text, limit, queries);
+            for (const auto& query : queries)
+                ASSERT_EQ(query.location, reference(text, limit, query.begin, query.end))
+                    << text.toStdString() << " limit " << limit << " (together)";
+        }
+        for (const auto& [begin, end] : markers) {
+            for (uint32_t limit = 0; limit <= uint32_t(text.size()); ++limit) {
+                ASSERT_EQ(KeywordListSyntaxEngine::lastOpenMarker(text, limit, begin, end),
+                          reference(text, limit, begin, end))
+                    << text.toStdString() << " limit " << limit << " " << begin.toStdString() << " "
+                    << end.toStdString();
+            }
+        }
+    }
 }
 
 TEST(SyntaxEngine, VisibleRangeBecomesWholeLinesInsideTheText) {
