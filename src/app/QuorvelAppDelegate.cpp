@@ -3,6 +3,7 @@
 #include "connections/AbstractConnection.h"
 #include "core/Settings.h"
 #include "core/URLAdditions.h"
+#include "platform/AlertView.h"
 #include "platform/NavigationController.h"
 #include "platform/Window.h"
 #include "projects/ProjectStore.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QTemporaryFile>
 
 #include <cstdio>
@@ -201,17 +201,18 @@ void QuorvelAppDelegate::applicationDidReceiveURLFromAnotherStart(QApplication* 
         m_documentsWaitingForProjects.append(url);
 }
 
-std::optional<QString> QuorvelAppDelegate::checkProjectStore(QMessageBox** alert) {
+std::optional<QString> QuorvelAppDelegate::checkProjectStore(AlertView** alert) {
     std::optional<Error> error = ProjectStore::sharedInstance()->openingError();
     if (!error)
         return std::nullopt;
     const QString message = error->description;
     std::fprintf(stderr, "quorvel: %s\n", qPrintable(message));
-    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Error"), message,
-                                QMessageBox::Ok, Window::keyWindow());
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    auto* window = new Window;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->makeKeyAndVisible();
+    AlertView* shown = AlertView::showAlert(QStringLiteral("Error"), message, QStringLiteral("OK"));
+    QObject::connect(shown, &AlertView::dismissed, window, &QWidget::close);
     if (alert)
-        *alert = box;
+        *alert = shown;
     return message;
 }

@@ -16,7 +16,7 @@
 #include <optional>
 
 class NavigationController;
-class QMessageBox;
+class AlertView;
 class Window;
 
 // The application delegate: decides what the user sees first (the upgrade migration or the
@@ -49,9 +49,9 @@ public:
     void showProjects();
 
     // The project database must be usable before anything else runs. None when it is; else the
-    // reason, which has also been written to stderr and shown in an alert titled "Error" (the
-    // alert is returned through `alert` when asked for, and deletes itself when closed).
-    static std::optional<QString> checkProjectStore(QMessageBox** alert = nullptr);
+    // reason, which has also been written to stderr and shown in an alert titled "Error" in a
+    // window of its own, which closes when the alert is dismissed.
+    static std::optional<QString> checkProjectStore(AlertView** alert = nullptr);
 
 protected:
     // The root screen until the projects grid is wired in: titled "Projects", nothing else.

@@ -4,7 +4,6 @@
 #include "platform/Window.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
 
@@ -30,13 +29,11 @@ int main(int argc, char** argv) {
     if (InstanceChannel::sendToRunningInstance(launchURL.value_or(QUrl())))
         return 0;
 
-    QMessageBox* alert = nullptr;
-    if (QuorvelAppDelegate::checkProjectStore(&alert)) {
-        // Nobody can answer an alert without a screen; elsewhere it stays until dismissed.
-        if (QGuiApplication::platformName() != QStringLiteral("offscreen")) {
-            QObject::connect(alert, &QMessageBox::finished, &application, &QApplication::quit);
+    if (QuorvelAppDelegate::checkProjectStore()) {
+        // Nobody can answer an alert without a screen; elsewhere it stays until dismissed, which
+        // closes its window and so ends the program.
+        if (QGuiApplication::platformName() != QStringLiteral("offscreen"))
             QApplication::exec();
-        }
         return 1;
     }
 

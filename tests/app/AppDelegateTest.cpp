@@ -2,6 +2,7 @@
 #include "app/QuorvelAppDelegate.h"
 #include "core/NavigationBar.h"
 #include "core/Settings.h"
+#include "platform/AlertView.h"
 #include "platform/NavigationController.h"
 #include "platform/Window.h"
 #include "projects/ProjectStore.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -253,15 +253,22 @@ TEST_F(AppTest, InstanceChannelCarriesURLs) {
 TEST_F(AppTest, UnusableProjectDatabaseIsReportedAndLeftAlone) {
     const QByteArray garbage = "not a database, but the user's data all the same\n";
     write(path("Library/Projects.sqlite"), garbage);
-    QMessageBox* alert = nullptr;
+    AlertView* alert = nullptr;
     auto problem = QuorvelAppDelegate::checkProjectStore(&alert);
     ASSERT_TRUE(problem.has_value());
     EXPECT_TRUE(problem->contains(path("Library/Projects.sqlite")));
     ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->windowTitle(), "Error");
-    EXPECT_EQ(alert->text(), *problem);
-    EXPECT_TRUE(alert->isVisible());
-    alert->close();
+    EXPECT_EQ(alert->title(), "Error");
+    EXPECT_EQ(alert->message(), *problem);
+    EXPECT_EQ(alert->numberOfButtons(), 1);
+    EXPECT_EQ(alert->buttonTitleAtIndex(0), "OK");
+    ASSERT_TRUE(alert->isVisible());
+    QPointer<QWidget> window = Window::keyWindow();
+    ASSERT_TRUE(window && window->isVisible());
+    QTest::qWait(300); // past the alert's fade-in
+    ASSERT_TRUE(window->grab().save(quorvel::test::outputDirectory() + "/app-database-error.png"));
+    alert->clickButtonAtIndex(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window || !window->isVisible(); }, 30000));
     EXPECT_EQ(read(path("Library/Projects.sqlite")), garbage);
 
     ProjectStore::resetSharedInstance();

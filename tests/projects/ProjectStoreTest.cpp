@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -202,6 +204,37 @@ TEST_F(ProjectStoreTest, SaveIsOneTransaction) {
     ProjectStore reopened(path());
     EXPECT_EQ(titles(reopened), QStringList{"Existing"});
     EXPECT_EQ(reopened.fetchAllProjects()->first()->website(), "existing.example.org");
+}
+
+TEST_F(ProjectStoreTest, SaveCutShortByACrashIsRolledBackAtTheNextOpening) {
+    {
+        ProjectStore store(path());
+        addProject(store, "Before");
+        ASSERT_TRUE(store.save());
+    }
+    // A process dies in the middle of a large save, after some pages reached the file.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open(QFile::encodeName(path()).constData(), &db);
+        sqlite3_exec(
+            db,
+            "PRAGMA cache_size = 1; BEGIN;"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000)"
+            "  INSERT INTO Project (title, website) SELECT 'crash ' || i, hex(randomblob(64)) FROM "
+            "n;",
+            nullptr, nullptr, nullptr);
+        ::_exit(QFile::exists(path() + "-journal") ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "no journal was left behind";
+
+    ProjectStore store(path());
+    EXPECT_FALSE(store.openingError().has_value())
+        << store.openingError()->description.toStdString();
+    EXPECT_EQ(titles(store), QStringList{"Before"});
 }
 
 TEST_F(ProjectStoreTest, UnusableFilesAreRefusedAndLeftByteIdentical) {
