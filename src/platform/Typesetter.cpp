@@ -88,10 +88,19 @@ CTFramesetterRef CTFramesetterCreateWithAttributedString(const AttributedText* t
                                            static_cast<uint32_t>(range.length));
 }
 
+namespace {
+uint64_t framesTypeset = 0;
+}
+
+uint64_t CTFramesetterFrameCount() {
+    return framesTypeset;
+}
+
 CTFrameRef CTFramesetterCreateFrame(const CTFramesetterRef& framesetter, CFRange stringRange,
                                     const QRectF& path) {
     if (!framesetter)
         return nullptr;
+    ++framesTypeset;
     return framesetter->createFrame(stringRange, path);
 }
 

@@ -77,8 +77,10 @@ void KTLoupe::paintEvent(QPaintEvent*) {
         painter.translate(clip.topLeft() * (style_ == 0 ? 1 : 0));
         painter.scale(magnification_, magnification_);
         painter.translate(-p);
-        const QRect source =
-            QRectF(p, clip.size() / magnification_).toAlignedRect().adjusted(-2, -2, 2, 2);
+        // Everything of the window that can show in the lens, with a margin for smoothing.
+        const QRect source = QRectF(p - QPointF(8, 8), QSizeF(size()) / magnification_)
+                                 .toAlignedRect()
+                                 .adjusted(0, 0, 16, 16);
         window->render(&painter, source.topLeft(), QRegion(source),
                        QWidget::DrawWindowBackground | QWidget::DrawChildren);
         painter.restore();

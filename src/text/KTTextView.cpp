@@ -596,14 +596,13 @@ void KTTextView::commitComposition(const QString& commitString) {
     compositionRange_ = NSMakeRange(NSNotFound, 0);
     compositionReplacedText_.clear();
     selectedRanges_ = {original};
-    const QString before = text();
-    if (!commitString.isEmpty() || original.length > 0)
+    // Nothing committed is a cancelled composition: the text stays as it was before it.
+    const size_t steps = undoManager_.undoCount();
+    if (!commitString.isEmpty())
         _replaceRange(KTTextRange::fromRange(original), commitString, false);
-    else
-        setSelectedRange(original);
-    if (text() == before) {
-        // Refused, or nothing to commit: the composed characters went away all the same.
-        setSelectedRange(NSMakeRange(original.location, 0));
+    if (undoManager_.undoCount() == steps) {
+        // Cancelled or refused: the composed characters went away all the same.
+        setSelectedRange(commitString.isEmpty() ? original : NSMakeRange(original.location, 0));
         notifyTextChanged();
     }
 }
@@ -1558,8 +1557,9 @@ void KTTextView::_stopAutoScroll() {
 void KTTextView::_autoScroll() {
     const QPointF o = contentOffset();
     const QSizeF f(viewport()->size());
-    const qreal maxX = std::max<qreal>(0, contentSize_.width() - f.width());
-    const qreal maxY = std::max<qreal>(0, contentSize_.height() - f.height());
+    // Offsets are whole points: the last one that does not pass the end.
+    const qreal maxX = std::max<qreal>(0, std::floor(contentSize_.width() - f.width()));
+    const qreal maxY = std::max<qreal>(0, std::floor(contentSize_.height() - f.height()));
     QPointF next = o;
     const uint32_t direction = _currentAutoScrollDirection;
     if (direction & KTAutoScrollUp) {
@@ -1701,6 +1701,9 @@ bool KTTextView::handleKeyPress(QKeyEvent* event) {
         const uint32_t from = shift ? active : (home ? selection.location : NSMaxRange(selection));
         uint32_t to = home ? 0 : textStorage_->length();
         if (!control) {
+            // The whole paragraph laid out, so that its visual lines are known.
+            layoutManager_->ensureLayoutForCharacterRange(
+                textStorage_->lineRangeForRange(NSMakeRange(from, 0)));
             const QList<KTTextLayoutLine> lines =
                 layoutManager_->_linesForRange(NSMakeRange(from, 0));
             if (!lines.isEmpty()) {

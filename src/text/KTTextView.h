@@ -4,8 +4,8 @@
 #include "text/KTEditMenu.h"
 #include "text/KTTextCaret.h"
 #include "text/KTTextOverlayView.h"
-#include "text/KTTextSelectionHandle.h"
 #include "text/KTTextRange.h"
+#include "text/KTTextSelectionHandle.h"
 #include "text/KTTextStorage.h"
 #include "text/KTUndoManager.h"
 

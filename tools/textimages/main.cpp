@@ -90,7 +90,7 @@ QImage rectangularOverlay() {
     QPainterPath hole;
     hole.addRect(lens);
     // Shadow.
-    painter.fillPath(body.translated(0, 2), QColor(0, 0, 0, 50));
+    painter.fillPath(body.translated(0, 2).subtracted(hole), QColor(0, 0, 0, 50));
     QLinearGradient frame(0, lens.top() - 3, 0, lens.bottom() + 10);
     frame.setColorAt(0, QColor(245, 245, 247));
     frame.setColorAt(0.5, QColor(185, 187, 192));
