@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -260,6 +261,7 @@ bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, q
         return to;
     };
 
+    const int64_t maxCharacters = std::max<int64_t>(1, charactersPerLine);
     int64_t lineStart = 0;
     while (lineStart < n && lines.size() < maxLines + 1) {
         int64_t best = -1;
@@ -274,9 +276,11 @@ bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, q
         }
         if (candidate >= n && (visibleEnd(lineStart, n) - lineStart) * advance <= width)
             best = n;
-        // A line needs a character that is not a space before its break; otherwise (a word
-        // wider than the line, or leading spaces before one) the shaper's fallback breaking
-        // applies, and the paragraph is shaped instead.
+        // A word wider than the line is broken where it overflows, as the shaper does. A line
+        // that would start with spaces before such a word, or hold spaces only, is left to
+        // the shaper: its fallback measures those differently.
+        if (best == -1 && s[lineStart] != u' ')
+            best = std::min(n, lineStart + maxCharacters);
         if (best == -1 || visibleEnd(lineStart, best) == lineStart)
             return false;
         const bool last = best == n;
@@ -425,10 +429,17 @@ void CTFrameDraw(const CTFrameRef& frame, QPainter* painter, const QPointF& path
     if (!frame || !painter)
         return;
     const qreal height = frame->path.height();
+    // Lines wholly outside the painter's clip are skipped rather than rasterised and clipped.
+    const std::optional<QRectF> clip =
+        painter->hasClipping() ? std::optional<QRectF>(painter->clipBoundingRect()) : std::nullopt;
     for (size_t i = 0; i < frame->lines.size(); ++i) {
         const QPointF& origin = frame->origins[i];
-        CTLineDraw(frame->lines[i], painter,
-                   QPointF(pathTopLeft.x() + origin.x(), pathTopLeft.y() + height - origin.y()));
+        const CTLine& line = *frame->lines[i];
+        const qreal baseline = pathTopLeft.y() + height - origin.y();
+        if (clip &&
+            (baseline + line.descent < clip->top() || baseline - line.ascent > clip->bottom()))
+            continue;
+        CTLineDraw(frame->lines[i], painter, QPointF(pathTopLeft.x() + origin.x(), baseline));
     }
 }
 

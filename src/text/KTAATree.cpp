@@ -121,13 +121,27 @@ void KTMutableAATree::removeAllObjects() {
 KTAATreeNode::Ref KTMutableAATree::skew(KTAATreeNode::Ref node) {
     if (!node)
         return node;
-    if (node->left() && node->left()->level() == node->level()) {
-        KTAATreeNode::Ref left = node->leftRef();
-        node->setLeft(left->rightRef());
-        left->setRight(node);
-        node = left;
+    // Rotate right wherever a left child has its parent's level, from this node down the
+    // whole right spine. Walked as a loop: the same steps as recursing into each right
+    // child, without passing shared references down every level.
+    auto rotateRight = [](KTAATreeNode::Ref subtree) {
+        KTAATreeNode::Ref left = subtree->leftRef();
+        subtree->setLeft(left->rightRef());
+        left->setRight(std::move(subtree));
+        return left;
+    };
+    if (node->left() && node->left()->level() == node->level())
+        node = rotateRight(std::move(node));
+    KTAATreeNode* parent = node.get();
+    while (KTAATreeNode* right = parent->right()) {
+        if (right->left() && right->left()->level() == right->level()) {
+            KTAATreeNode::Ref rotated = rotateRight(parent->rightRef());
+            parent->setRight(rotated);
+            parent = rotated.get();
+        } else {
+            parent = right;
+        }
     }
-    node->setRight(skew(node->rightRef()));
     return node;
 }
 

@@ -112,7 +112,7 @@ void KTLayoutManager::_ensureLayoutForCharacterRange(NSRange range,
                 reaches = true;
             if (reaches) {
                 usedSize_.setHeight(usedSize_.height() - lastRect.height());
-                layoutCache_.removeObject(last);
+                uncacheFrame(last);
             }
         }
         if (boundingRect)
@@ -123,7 +123,7 @@ void KTLayoutManager::_ensureLayoutForCharacterRange(NSRange range,
         if (last && range.location >= last->range().location &&
             NSMaxRange(last->range()) < NSMaxRange(range)) {
             usedSize_.setHeight(usedSize_.height() - last->frame().height());
-            layoutCache_.removeObject(last);
+            uncacheFrame(last);
         }
         maximumY = boundingRect->bottom();
     }
@@ -177,7 +177,7 @@ void KTLayoutManager::_ensureLayoutForCharacterRange(NSRange range,
             QRectF(0, y0 + y, frameWidth, frameHeight));
         if (unlaid + taken == end && end < textLength)
             frame->setEndsAtRangeLimit(true);
-        layoutCache_.addObject(frame);
+        cacheFrame(std::move(frame));
 
         y += frameHeight;
         remaining.location += taken;
@@ -225,20 +225,25 @@ void KTLayoutManager::textContainerChangedGeometry(KTTextContainer*) {
     }
 }
 
+void KTLayoutManager::cacheFrame(std::shared_ptr<KTTextLayoutFrame> frame) {
+    ++frameWidths_[frame->frame().width()];
+    layoutCache_.addObject(std::move(frame));
+}
+
+void KTLayoutManager::uncacheFrame(KTTextLayoutFrame* frame) {
+    auto width = frameWidths_.find(frame->frame().width());
+    if (width != frameWidths_.end() && --width->second == 0)
+        frameWidths_.erase(width);
+    layoutCache_.removeObject(frame); // may release the frame
+}
+
 void KTLayoutManager::removeFrames(const QList<KTTextLayoutFrame*>& frames) {
-    bool widestRemoved = false;
     for (KTTextLayoutFrame* frame : frames) {
         usedSize_.setHeight(usedSize_.height() - frame->frame().height());
-        widestRemoved = widestRemoved || frame->frame().width() >= usedSize_.width();
-        layoutCache_.removeObject(frame); // may release the frame
+        uncacheFrame(frame);
     }
-    // The widest remaining frame; only worth a walk when the widest one went.
-    if (widestRemoved || layoutCache_.count() == 0) {
-        qreal width = 0;
-        for (KTObject* object : layoutCache_)
-            width = std::max(width, static_cast<KTTextLayoutFrame*>(object)->frame().width());
-        usedSize_.setWidth(width);
-    }
+    // The used width is the widest frame that remains.
+    usedSize_.setWidth(frameWidths_.empty() ? 0 : frameWidths_.rbegin()->first);
 }
 
 void KTLayoutManager::invalidateLayoutForCharacterRange(NSRange range, bool isSoft,
@@ -268,6 +273,7 @@ void KTLayoutManager::invalidateDisplayForCharacterRange(NSRange range) {
 
 void KTLayoutManager::didReceiveMemoryWarning() {
     layoutCache_.removeAllObjects();
+    frameWidths_.clear();
 }
 
 // Lookups
@@ -550,10 +556,15 @@ uint32_t KTLayoutManager::glyphIndexForPoint(const QPointF& point, KTTextContain
 
 void KTLayoutManager::_drawGlyphsForRect(const QRectF& rect, QPainter* context) {
     ensureLayoutForBoundingRect(rect, firstTextContainer());
+    if (!context)
+        return;
+    context->save();
+    context->setClipRect(rect, Qt::IntersectClip);
     for (KTTextLayoutFrame* frame : _framesForRect(rect)) {
         if (frame->frame().intersects(rect) ||
             (frame->frame().width() == 0 && frame->frame().top() < rect.bottom() &&
              frame->frame().bottom() > rect.top()))
             frame->drawInContext(context);
     }
+    context->restore();
 }

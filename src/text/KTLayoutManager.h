@@ -11,6 +11,8 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -103,10 +105,14 @@ private:
     qreal defaultLineHeight() const;
     uint32_t indexForPointOutsideText(const QPointF& point) const;
     void removeFrames(const QList<KTTextLayoutFrame*>& frames);
+    void cacheFrame(std::shared_ptr<KTTextLayoutFrame> frame);
+    void uncacheFrame(KTTextLayoutFrame* frame);
 
     KTTextStorage* textStorage_ = nullptr;
     QList<KTTextContainer*> textContainers_;
     KTTextLayoutCache layoutCache_;
     QSizeF usedSize_{0, 0};
     std::vector<QRectF> rectArray_;
+    // Widths of the cached frames, so the widest remaining one is known without a walk.
+    std::map<qreal, uint32_t> frameWidths_;
 };

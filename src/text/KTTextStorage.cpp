@@ -3,7 +3,13 @@
 #include "text/KTLayoutManager.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace {
 
@@ -18,6 +24,42 @@ bool isLineTerminator(QChar c) {
 } // namespace
 
 const KTTextAttributes KTTextStorage::emptyAttributes_{};
+
+// Character buffer
+
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+} // namespace
+
+KTTextStorage::CharacterBuffer::CharacterBuffer(size_t size) : size_(size) {
+    const size_t bytes = size * sizeof(QChar);
+#ifdef __linux__
+    if (bytes >= kHugePage) {
+        const size_t mapped = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        void* memory =
+            mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory != MAP_FAILED) {
+            madvise(memory, mapped, MADV_HUGEPAGE);
+            data_ = static_cast<QChar*>(memory);
+            mapped_ = mapped;
+            return;
+        }
+    }
+#endif
+    data_ = static_cast<QChar*>(std::malloc(std::max<size_t>(bytes, 1)));
+    if (!data_)
+        throw std::bad_alloc();
+}
+
+KTTextStorage::CharacterBuffer::~CharacterBuffer() {
+#ifdef __linux__
+    if (mapped_) {
+        munmap(data_, mapped_);
+        return;
+    }
+#endif
+    std::free(data_);
+}
 
 KTTextStorage::KTTextStorage() : KTTextStorage(QString()) {}
 
@@ -98,7 +140,7 @@ void KTTextStorage::replaceCharacters(uint32_t location, uint32_t count, const Q
         // Grow with room for more typing, in proportion to the text so growth stays amortised.
         const uint32_t textLength = length();
         const uint32_t gap = needed + std::max(kMinimumGap, textLength / 16);
-        std::vector<QChar> grown(textLength + gap);
+        CharacterBuffer grown(textLength + gap);
         std::memcpy(grown.data(), buffer_.data(), gapStart_ * sizeof(QChar));
         const uint32_t after = static_cast<uint32_t>(buffer_.size()) - gapEnd_;
         std::memcpy(grown.data() + gapStart_ + gap, buffer_.data() + gapEnd_,

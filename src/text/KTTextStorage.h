@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class KTLayoutManager;
@@ -145,7 +146,38 @@ private:
     QColor foregroundColor_ = Qt::black;
     uint32_t editStackCount_ = 0;
 
-    std::vector<QChar> buffer_; // gap buffer
+    // Storage for the gap buffer. Large buffers are mapped with transparent huge pages, which
+    // makes filling a multi-megabyte document several times cheaper than page by page.
+    class CharacterBuffer {
+    public:
+        CharacterBuffer() = default;
+        explicit CharacterBuffer(size_t size);
+        CharacterBuffer(const CharacterBuffer&) = delete;
+        CharacterBuffer& operator=(const CharacterBuffer&) = delete;
+        CharacterBuffer(CharacterBuffer&& other) noexcept { swap(other); }
+        CharacterBuffer& operator=(CharacterBuffer&& other) noexcept {
+            swap(other);
+            return *this;
+        }
+        ~CharacterBuffer();
+        QChar* data() { return data_; }
+        const QChar* data() const { return data_; }
+        size_t size() const { return size_; }
+        QChar& operator[](size_t i) { return data_[i]; }
+        const QChar& operator[](size_t i) const { return data_[i]; }
+        void swap(CharacterBuffer& other) noexcept {
+            std::swap(data_, other.data_);
+            std::swap(size_, other.size_);
+            std::swap(mapped_, other.mapped_);
+        }
+
+    private:
+        QChar* data_ = nullptr;
+        size_t size_ = 0;
+        size_t mapped_ = 0; // bytes mapped, 0 when allocated from the heap
+    };
+
+    CharacterBuffer buffer_; // gap buffer
     uint32_t gapStart_ = 0;
     uint32_t gapEnd_ = 0;
     mutable QString stringCache_;

@@ -113,8 +113,11 @@ TEST(Typesetter, ArithmeticMeasuringBreaksAndMeasuresAsShaping) {
     }
     // And many random lines of code-like characters.
     std::mt19937 random(11);
-    const QString alphabet = "abcdefghij     ;:,.(){}[]<>=+-*/\"'!?&|#%$@^~`_\\0123456789";
-    for (int n = 0; n < 1500; ++n) {
+    const QString alphabets[] = {
+        "abcdefghij     ;:,.(){}[]<>=+-*/\"'!?&|#%$@^~`_\\0123456789",
+        "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa bbbbbbb-/.:", "abc    "};
+    for (int n = 0; n < 3000; ++n) {
+        const QString& alphabet = alphabets[n % 3];
         QString text;
         for (int i = static_cast<int>(random() % 260); i > 0; --i)
             text += alphabet[static_cast<int>(random() % alphabet.size())];
