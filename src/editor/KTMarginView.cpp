@@ -2,6 +2,7 @@
 
 #include "editor/KTCodeView.h"
 #include "editor/LineNumberMenuController.h"
+#include "kit/KTPopoverController.h"
 #include "platform/NavigationController.h"
 #include "platform/PopoverController.h"
 #include "text/KTLayoutManager.h"
@@ -77,9 +78,9 @@ void KTMarginView::showLineNumberMenu() {
     auto* menu = new LineNumberMenuController();
     menu->setCodeView(codeView);
     auto* navigation = new NavigationController(menu);
-    auto* popover = new PopoverController(navigation, this);
+    auto* popover = new KTPopoverController(navigation, this);
     connect(popover, &PopoverController::didDismiss, popover, &QObject::deleteLater);
     menu->setPopoverController(popover);
     popover_ = popover;
-    popover->presentPopoverFromRect(QRectF(rect()), this, PopoverArrowDirectionLeft, true);
+    popover->presentPopoverFromView(this, PopoverArrowDirectionLeft, true);
 }
