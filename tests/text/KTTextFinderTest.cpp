@@ -189,6 +189,70 @@ TEST_F(Finder, ScreenshotOfTheBar) {
     window->grab().save(quorvel::test::outputDirectory() + "/find-bar.png");
 }
 
+struct ReplaceCase {
+    const char* label;
+    QString text;
+    QString find;
+    QString replace;
+    uint32_t options;
+    QString afterOne;    // after "Replace" of the match shown first
+    NSRange shownAfter;  // the match shown after that replacement
+    QString afterAll;    // after "Replace All" on the original text
+    int count;
+};
+
+class Replacing : public Finder, public ::testing::WithParamInterface<ReplaceCase> {};
+
+TEST_P(Replacing, ReplaceStepsOnAndReplaceAllIsOneUndoStep) {
+    const ReplaceCase& c = GetParam();
+    view->setText(c.text);
+    finder->setMode(KTTextFinder::FindAndReplace);
+    finder->replaceField()->setText(c.replace);
+    finder->findField()->setText(c.find);
+    finder->setCompareOptions(c.options);
+
+    finder->_replace();
+    EXPECT_EQ(view->text(), c.afterOne);
+    EXPECT_EQ(finder->shownMatch(), c.shownAfter);
+    ASSERT_TRUE(view->undoManager()->canUndo());
+    view->undoManager()->undo();
+    EXPECT_EQ(view->text(), c.text);
+
+    finder->_reset();
+    EXPECT_EQ(finder->_replaceAll(), c.count);
+    EXPECT_EQ(view->text(), c.afterAll);
+    EXPECT_TRUE(finder->statusText().contains(QString::number(c.count)));
+    EXPECT_TRUE(finder->matches().isEmpty());
+    view->undoManager()->undo(); // every replacement at once
+    EXPECT_EQ(view->text(), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Replacing,
+    ::testing::Values(
+        // The second "cat" is shown first; after replacing it the walk wraps to the first.
+        ReplaceCase{"Plain", "cat dog cat", "cat", "bird", kDefaults, "cat dog bird",
+                    NSMakeRange(0, 3), "bird dog bird", 2},
+        ReplaceCase{"StepsToTheNextMatch", "a1 a2 a3", "a", "bb", kDefaults, "a1 bb2 a3",
+                    NSMakeRange(7, 1), "bb1 bb2 bb3", 3},
+        ReplaceCase{"RegexGroups", "x=1, y=22", "(\\w)=(\\d+)", "$2:$1",
+                    kDefaults | KTTextFinderMatcher::RegularExpressionSearch, "x=1, 22:y",
+                    NSMakeRange(0, 3), "1:x, 22:y", 2},
+        ReplaceCase{"ReplacementContainsTheFindText", "ab ab", "ab", "abab", kDefaults,
+                    "ab abab", NSMakeRange(0, 2), "abab abab", 2}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(Finder, ReplaceAfterTheTextChangedUnderTheMatchSearchesAgain) {
+    view->setText(QStringLiteral("one two one"));
+    finder->replaceField()->setText(QStringLiteral("three"));
+    search(QStringLiteral("one"));
+    ASSERT_EQ(finder->shownMatch(), NSMakeRange(8, 3));
+    view->setText(QStringLiteral("one two"));
+    finder->_replace(); // the shown range no longer holds "one": nothing is replaced blindly
+    EXPECT_EQ(view->text(), QStringLiteral("one two"));
+    EXPECT_EQ(finder->matches(), (QList<NSRange>{NSMakeRange(0, 3)}));
+}
+
 TEST(FindIndicator, GrowsOverAddedRectanglesAndFadesAfterThePulse) {
     QWidget parent;
     parent.resize(300, 200);
