@@ -4,6 +4,8 @@
 #include "editor/KTNumberPadKeyboard.h"
 #include "editor/LineNumberMenuController.h"
 #include "platform/Animations.h"
+#include "syntax/KTSyntaxEngine.h"
+#include "syntax/KTSyntaxTheme.h"
 #include "text/KTLayoutManager.h"
 #include "text/KTTextContainer.h"
 
@@ -132,6 +134,30 @@ TEST_F(CodeView, EditsAndScrollsLeadToOneParseHalfASecondAfterTheLast) {
     EXPECT_TRUE(view->isParsePending());
     QTRY_VERIFY(!view->isParsePending());
     EXPECT_EQ(parses.count(), 1);
+}
+
+TEST_F(CodeView, SharedEngineColoursTheViewByItsFileTypeAndLetsGoWhenTheViewCloses) {
+    KTSyntaxEngine* engine = KTSyntaxEngine::sharedSyntaxEngine();
+    engine->setSyntaxTheme(KTSyntaxTheme::syntaxThemeWithTitle(QStringLiteral("Monokai")));
+    view->syntaxDescriptor().fileType = QStringLiteral("html");
+    view->setText(QStringLiteral("<p class=\"x\">hi</p>\n"));
+    view->setSyntaxEngine(engine);
+    EXPECT_EQ(engine->textStorage(), view->textStorage());
+    ASSERT_TRUE(engine->syntaxDefinition());
+    type(QStringLiteral(" "), 18);
+    QTRY_VERIFY(!view->isParsePending());
+    const auto tag = view->textStorage()->attributesAtIndex(1).foregroundColor;
+    const auto value = view->textStorage()->attributesAtIndex(10).foregroundColor;
+    const auto text = view->textStorage()->attributesAtIndex(15).foregroundColor;
+    ASSERT_TRUE(tag && value && text);
+    EXPECT_NE(*tag, *text);
+    EXPECT_NE(*value, *text);
+    // The band under the caret is drawn from the theme's background.
+    EXPECT_EQ(view->backgroundColor(), engine->syntaxTheme()->backgroundColor());
+
+    delete view;
+    view = nullptr;
+    EXPECT_EQ(engine->textStorage(), nullptr);
 }
 
 TEST_F(CodeView, HardLinesAreNumberedFromTheStartOfTheText) {
