@@ -375,8 +375,21 @@ void KTTextFinder::_showSettingsMenu() {
 }
 
 void KTTextFinder::_showReplaceMenu() {
-    // The one choice of the menu: it acts at once, as the sheet's only button would.
-    _replaceAll();
+    if (replaceMenu_) {
+        replaceMenu_->dismissWithClickedButtonIndex(-1, false);
+        replaceMenu_->deleteLater();
+    }
+    auto* sheet = new ActionSheet(QString(), this, QString(), QString(),
+                                  {QStringLiteral("Replace All")}, this);
+    replaceMenu_ = sheet;
+    const QRect anchor(replaceButton_->mapTo(this, QPoint(0, 0)), replaceButton_->size());
+    sheet->showFromRect(QRectF(anchor), this, true);
+    replaceButton_->setDown(false);
+}
+
+void KTTextFinder::actionSheetClickedButtonAtIndex(ActionSheet* sheet, int index) {
+    if (sheet == replaceMenu_ && index == 0)
+        _replaceAll();
 }
 
 void KTTextFinder::layoutControls() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Range.h"
+#include "platform/ActionSheet.h"
 #include "platform/ViewController.h"
 #include "text/KTFindIndicator.h"
 #include "text/KTTextFinderMatcher.h"
@@ -29,7 +30,7 @@ class QVariantAnimation;
 //
 // On Linux the bar docks at the bottom of the window it is shown in, over the full width, and
 // leaves when Escape is pressed, when editing goes back to a text view, or on hide().
-class KTTextFinder : public QWidget {
+class KTTextFinder : public QWidget, private ActionSheetDelegate {
     Q_OBJECT
 public:
     enum Mode : int32_t { Find = 0, FindAndReplace = 1 };
@@ -75,7 +76,9 @@ public:
     // Answers how many matches were replaced.
     int _replaceAll();
     void _showSettingsMenu();
+    // Holding "Replace" offers "Replace All" in a menu over the control.
     void _showReplaceMenu();
+    ActionSheet* replaceMenu() const { return replaceMenu_; }
 
     // The indicator of the match shown last (owned by the view it is in).
     KTFindIndicator* findIndicator() const { return findIndicator_; }
@@ -94,6 +97,7 @@ private:
     void updateNavigation();
     void showMatch(NSRange range);
     void dock();
+    void actionSheetClickedButtonAtIndex(ActionSheet* sheet, int index) override;
 
     int32_t mode_ = Find;
     QPointer<KTTextView> textView_;
@@ -119,6 +123,7 @@ private:
     bool findFieldMarked_ = false;
     QPointer<KTFindIndicator> findIndicator_;
     QPointer<PopoverController> popover_;
+    QPointer<ActionSheet> replaceMenu_;
 };
 
 // The options popover: "Find" / "Find and Replace", then "Match Case" and "Regular

@@ -195,9 +195,9 @@ struct ReplaceCase {
     QString find;
     QString replace;
     uint32_t options;
-    QString afterOne;    // after "Replace" of the match shown first
-    NSRange shownAfter;  // the match shown after that replacement
-    QString afterAll;    // after "Replace All" on the original text
+    QString afterOne;   // after "Replace" of the match shown first
+    NSRange shownAfter; // the match shown after that replacement
+    QString afterAll;   // after "Replace All" on the original text
     int count;
 };
 
@@ -238,9 +238,31 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceCase{"RegexGroups", "x=1, y=22", "(\\w)=(\\d+)", "$2:$1",
                     kDefaults | KTTextFinderMatcher::RegularExpressionSearch, "x=1, 22:y",
                     NSMakeRange(0, 3), "1:x, 22:y", 2},
-        ReplaceCase{"ReplacementContainsTheFindText", "ab ab", "ab", "abab", kDefaults,
-                    "ab abab", NSMakeRange(0, 2), "abab abab", 2}),
+        ReplaceCase{"ReplacementContainsTheFindText", "ab ab", "ab", "abab", kDefaults, "ab abab",
+                    NSMakeRange(0, 2), "abab abab", 2}),
     [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(Finder, HoldingReplaceOffersReplaceAll) {
+    view->setText(QStringLiteral("a-a-a"));
+    finder->show();
+    finder->setMode(KTTextFinder::FindAndReplace);
+    finder->replaceField()->setText(QStringLiteral("b"));
+    search(QStringLiteral("a"));
+    QTest::mousePress(finder->replaceButton(), Qt::LeftButton);
+    QTRY_VERIFY(finder->replaceMenu() && finder->replaceMenu()->isVisible());
+    QTest::mouseRelease(finder->replaceButton(), Qt::LeftButton);
+    EXPECT_EQ(view->text(), QStringLiteral("a-a-a")); // the hold did not also replace once
+    ASSERT_EQ(finder->replaceMenu()->numberOfButtons(), 1);
+    EXPECT_EQ(finder->replaceMenu()->buttonTitleAtIndex(0), QStringLiteral("Replace All"));
+    finder->replaceMenu()->clickButtonAtIndex(0);
+    EXPECT_EQ(view->text(), QStringLiteral("b-b-b"));
+
+    // A tap replaces the match shown.
+    view->setText(QStringLiteral("a-a"));
+    search(QStringLiteral("a"));
+    QTest::mouseClick(finder->replaceButton(), Qt::LeftButton);
+    EXPECT_EQ(view->text(), QStringLiteral("a-b"));
+}
 
 TEST_F(Finder, ReplaceAfterTheTextChangedUnderTheMatchSearchesAgain) {
     view->setText(QStringLiteral("one two one"));
