@@ -9,6 +9,9 @@
 #include "text/KTLayoutManager.h"
 #include "text/KTTextContainer.h"
 
+#include "support/TestSupport.h"
+
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -400,6 +403,42 @@ TEST_F(CodeView, MarginNumbersTheVisibleLinesAndFollowsTheScroll) {
     ASSERT_FALSE(margin.drawnNumbers().isEmpty());
     EXPECT_EQ(margin.drawnNumbers().first().number, 101u);
     EXPECT_NEAR(margin.drawnNumbers().first().baseline, firstBaseline, 1.0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CodeView, TappingTheMarginOpensJumpToLine) {
+    QString text;
+    for (int i = 1; i <= 80; ++i)
+        text += QStringLiteral("<li>item %1</li>\n").arg(i);
+    view->setGeometry(50, 0, 718, 600);
+    view->setText(text);
+    Owner owner;
+    owner.view = view;
+    KTMarginView margin(window.get());
+    margin.setOwner(&owner);
+    margin.setGeometry(0, 0, 50, 600);
+    margin.setBackgroundColor(QColor::fromRgbF(0.945f, 0.945f, 0.945f));
+    margin.setForegroundColor(QColor::fromRgbF(0.573f, 0.573f, 0.573f));
+    margin.show();
+    QTest::mouseClick(&margin, Qt::LeftButton, {}, QPoint(25, 200));
+    ASSERT_NE(margin.lineNumberPopover(), nullptr);
+    EXPECT_TRUE(margin.lineNumberPopover()->isPopoverVisible());
+    EXPECT_EQ(margin.lineNumberPopover()->popoverArrowDirection(), PopoverArrowDirectionLeft);
+    KTNumberPadKeyboard* pad = nullptr;
+    for (QWidget* w : QApplication::allWidgets())
+        if ((pad = qobject_cast<KTNumberPadKeyboard*>(w)) && pad->isVisible())
+            break;
+    ASSERT_NE(pad, nullptr);
+    QTest::mouseClick(pad->keyWithTitle(QStringLiteral("6")), Qt::LeftButton);
+    QTest::mouseClick(pad->keyWithTitle(QStringLiteral("0")), Qt::LeftButton);
+    window->grab().save(quorvel::test::outputDirectory() + "/jump-to-line.png");
+    QTest::mouseClick(pad->accessoryButton(), Qt::LeftButton);
+    const uint32_t start = uint32_t(text.indexOf(QStringLiteral("<li>item 60<")));
+    QTRY_COMPARE(view->selectedRange(), NSMakeRange(start, 0));
+    EXPECT_TRUE(!margin.lineNumberPopover() || !margin.lineNumberPopover()->isPopoverVisible());
 }
 
 } // namespace

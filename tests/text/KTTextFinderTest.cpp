@@ -275,6 +275,31 @@ TEST_F(Finder, ReplaceAfterTheTextChangedUnderTheMatchSearchesAgain) {
     EXPECT_EQ(finder->matches(), (QList<NSRange>{NSMakeRange(0, 3)}));
 }
 
+TEST_F(Finder, SettingsPopoverSwitchesModeAndOptions) {
+    view->setText(QStringLiteral("Aa aa 12"));
+    finder->show();
+    search(QStringLiteral("aa"));
+    ASSERT_EQ(finder->matches().size(), 2);
+    finder->_showSettingsMenu();
+    QWidget* settings = nullptr;
+    QTRY_VERIFY((settings = window->findChild<QWidget*>(QStringLiteral("KTTextFinderSettings"))));
+    window->grab().save(quorvel::test::outputDirectory() + "/find-settings.png");
+    auto click = [&](const char* name) {
+        auto* row = settings->findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_NE(row, nullptr) << name;
+        QTest::mouseClick(row, Qt::LeftButton);
+    };
+    click("matchCase");
+    EXPECT_EQ(finder->compareOptions(), uint32_t(KTTextFinderMatcher::LiteralSearch));
+    EXPECT_EQ(finder->matches(), (QList<NSRange>{NSMakeRange(3, 2)}));
+    click("regularExpressions");
+    EXPECT_TRUE(finder->compareOptions() & KTTextFinderMatcher::RegularExpressionSearch);
+    click("mode1");
+    EXPECT_EQ(finder->mode(), KTTextFinder::FindAndReplace);
+    click("mode0");
+    EXPECT_EQ(finder->mode(), KTTextFinder::Find);
+}
+
 TEST(FindIndicator, GrowsOverAddedRectanglesAndFadesAfterThePulse) {
     QWidget parent;
     parent.resize(300, 200);
