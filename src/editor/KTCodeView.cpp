@@ -55,6 +55,13 @@ KTCodeView::KTCodeView(QWidget* parent) : KTTextView(parent) {
         if (jumpLocation_ <= textStorage()->length())
             setSelectedRange(NSMakeRange(jumpLocation_, 0));
     });
+    connect(textStorage(), &KTTextStorage::didProcessEditing, this, [this](KTTextStorage* store) {
+        if ((store->editedMask() & KTTextStorageEditedCharacters) &&
+            store->editedRange().location <= checkpointLocation_) {
+            checkpointLocation_ = 0;
+            checkpointNumber_ = 1;
+        }
+    });
     textInputTraits().autocapitalizationType = 0;
     setSoftWrappingEnabled(true);
 }
@@ -218,9 +225,19 @@ void KTCodeView::enumerateHardLinesInRange(NSRange range, const LineBlock& block
         range.location == NSNotFound ? length : std::min(length, NSMaxRange(range));
     uint32_t index = 0;
     uint32_t lineNumber = 1;
+    if (checkpointLocation_ <= from && checkpointLocation_ <= length) {
+        index = checkpointLocation_;
+        lineNumber = checkpointNumber_;
+    }
+    bool checkpointMoved = false;
     while (index < end) {
         const NSRange line = storage->lineRangeForRange(NSMakeRange(index, 0));
         if (line.location >= from) {
+            if (!checkpointMoved) {
+                checkpointMoved = true;
+                checkpointLocation_ = line.location;
+                checkpointNumber_ = lineNumber;
+            }
             const std::optional<QRectF> rect =
                 layoutManager()->boundingRectForGlyphRange(line, textContainer());
             bool stop = false;

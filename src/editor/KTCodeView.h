@@ -100,4 +100,8 @@ private:
     QPointer<KTCodeInputAccessoryView> accessory_;
     QPointer<KTFindIndicator> findIndicator_;
     int alertSounds_ = 0;
+    // A line start already walked to and its number: the margin's walks through a long text
+    // resume from it instead of from the top. Dropped when characters change at or before it.
+    uint32_t checkpointLocation_ = 0;
+    uint32_t checkpointNumber_ = 1;
 };

@@ -187,6 +187,39 @@ TEST_F(CodeView, HardLinesAreNumberedFromTheStartOfTheText) {
     EXPECT_EQ(numbers, (QList<uint32_t>{3}));
 }
 
+TEST_F(CodeView, LineNumbersStayRightAcrossWalksAndEdits) {
+    QString text;
+    for (int i = 1; i <= 50; ++i)
+        text += QStringLiteral("line %1\n").arg(i, 2, 10, QLatin1Char('0'));
+    view->setText(text);
+    auto firstNumberFrom = [&](uint32_t location) {
+        uint32_t first = 0;
+        NSRange firstLine{NSNotFound, 0};
+        view->enumerateHardLinesInRange(NSMakeRange(location, 8),
+                                        [&](NSRange line, const QRectF&, uint32_t n, bool* stop) {
+                                            first = n;
+                                            firstLine = line;
+                                            *stop = true;
+                                        });
+        // The number agrees with the text of the line.
+        if (firstLine.location != NSNotFound) {
+            EXPECT_EQ(view->textStorage()->substringWithRange(firstLine).mid(5, 2).toUInt() +
+                          (view->text().startsWith(QLatin1Char('\n')) ? 1u : 0u),
+                      first);
+        }
+        return first;
+    };
+    EXPECT_EQ(firstNumberFrom(8 * 40), 41u);
+    EXPECT_EQ(firstNumberFrom(8 * 45), 46u); // onwards from the last walk
+    EXPECT_EQ(firstNumberFrom(8 * 10), 11u); // back before it
+    EXPECT_EQ(firstNumberFrom(8 * 40), 41u);
+    type(QStringLiteral("x"), 8 * 45 + 2); // after the walked-to line: numbers unchanged
+    EXPECT_EQ(firstNumberFrom(8 * 40), 41u);
+    view->setSelectedRange(NSMakeRange(0, 0));
+    view->insertText(QStringLiteral("\n")); // a new first line: every number moves on
+    EXPECT_EQ(firstNumberFrom(8 * 40 + 1), 42u);
+}
+
 TEST_F(CodeView, JumpToLineScrollsAndPutsTheCaretAtTheLineStartLater) {
     QString text;
     for (int i = 1; i <= 200; ++i)
