@@ -42,20 +42,21 @@ constexpr int kTypingLength = sizeof(kTyping) - 1;
 // A deterministic mix of HTML, JavaScript and CSS, about 65 UTF-16 units per line.
 QString generateDocument() {
     static const char* const templates[] = {
-        "<div class=\"card card-%1\" id=\"item-%1\" data-index=\"%1\">",
+        "<div class=\"card card-%1\" id=\"item-%1\" data-index=\"%1\" role=\"listitem\">",
         "  <h2 class=\"card-title\">Section %1: an overview of the product line</h2>",
         "  <p>Lorem ipsum dolor sit amet, consectetur adipiscing elit, item %1.</p>",
         "  <a href=\"/products/%1/details.html\" title=\"Details for %1\">Read more</a>",
-        "</div>",
-        "<script>",
+        "</div> <!-- end of card %1 -->",
+        "<script type=\"module\" src=\"/static/js/counter-%1.js\" defer></script>",
         "function updateCounter%1(element, value) {",
         "    const total = computeTotal(value, %1) + element.dataset.offset * 2;",
         "    if (total > %1) { element.classList.add('over-limit'); } else { "
         "element.classList.remove('over-limit'); }",
         "    return fetch(`/api/items/${value}?page=%1`).then((response) => response.json());",
-        "}",
+        "} // updateCounter%1",
+        "<script> window.addEventListener(\"load\", () => updateCounter%1(document.body, 1)); "
         "</script>",
-        "<style>",
+        "<style media=\"screen and (min-width: 768px)\">",
         ".card-%1 { margin: 0 auto; padding: 12px 16px; border: 1px solid #ccc; }",
         ".card-%1:hover { background-color: rgba(0, 0, 0, 0.05); transition: background 0.2s "
         "ease-in-out; }",

@@ -129,10 +129,20 @@ CTFrameRef CTFramesetter::createFrame(CFRange stringRange, const QRectF& path) c
     std::vector<CTLineRef> lines;
     while (position < end && !full) {
         if (paragraphEnd <= position) {
+            // Scan for the terminator a piece at a time rather than a character per call.
             paragraphEnd = position;
-            while (paragraphEnd < end &&
-                   !isLineTerminator(text_->characterAtIndex(location_ + paragraphEnd).unicode()))
-                ++paragraphEnd;
+            QChar piece[256];
+            bool found = false;
+            while (!found && paragraphEnd < end) {
+                const auto count =
+                    static_cast<uint32_t>(std::min<int64_t>(256, end - paragraphEnd));
+                text_->getCharacters(piece, location_ + static_cast<uint32_t>(paragraphEnd), count);
+                uint32_t i = 0;
+                while (i < count && !isLineTerminator(piece[i].unicode()))
+                    ++i;
+                paragraphEnd += i;
+                found = i < count;
+            }
             if (paragraphEnd < end) {
                 const bool crlf = text_->characterAtIndex(location_ + paragraphEnd) == u'\r' &&
                                   paragraphEnd + 1 < end &&
@@ -227,7 +237,9 @@ bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, q
         line->ascent = font->ascent();
         line->descent = font->descent();
         line->leading = font->leading();
-        line->text = s.mid(from, to - from);
+        line->text = s; // shared, not copied
+        line->textOffset = from;
+        line->textLength = to - from;
         line->font = font;
         for (size_t i = 0; i < colors.size(); ++i) {
             const int64_t colorEnd = i + 1 < colors.size() ? colors[i + 1].first : windowEnd;
@@ -243,39 +255,79 @@ bool CTFramesetter::typesetArithmetically(int64_t start, int64_t paragraphEnd, q
         return true;
     }
 
-    // Break opportunities as the shaper finds them: the Unicode line-break boundaries, plus
-    // the end of every run of spaces.
-    std::vector<char> breakable(static_cast<size_t>(n + 1), 0);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, s);
-    for (qsizetype p = finder.toNextBoundary(); p != -1; p = finder.toNextBoundary()) {
-        if (p < n)
-            breakable[static_cast<size_t>(p)] = 1;
-    }
-    for (int64_t i = 1; i < n; ++i) {
-        if (s[i - 1] == u' ' && s[i] != u' ')
-            breakable[static_cast<size_t>(i)] = 1;
-    }
     auto visibleEnd = [&](int64_t from, int64_t to) {
         while (to > from && s[to - 1] == u' ')
             --to;
         return to;
     };
+    auto fits = [&](int64_t from, int64_t to) {
+        return (visibleEnd(from, to) - from) * advance <= width;
+    };
+    // ASCII letters and digits never allow a break between any two of them. (Punctuation
+    // such as "." or "_" can, depending on what surrounds it, so it is left to the finder.)
+    auto isWordCharacter = [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9');
+    };
+    // The most characters that fit, exactly as the comparison above decides.
+    int64_t maxCharacters = std::max<int64_t>(0, charactersPerLine);
+    while ((maxCharacters + 1) * advance <= width)
+        ++maxCharacters;
+    while (maxCharacters > 0 && maxCharacters * advance > width)
+        --maxCharacters;
+    maxCharacters = std::max<int64_t>(1, maxCharacters);
 
-    const int64_t maxCharacters = std::max<int64_t>(1, charactersPerLine);
+    // Break opportunities as the shaper finds them: the Unicode line-break boundaries, plus
+    // the end of every run of spaces. Found only for paragraphs where the two common cases
+    // below do not settle a line, since finding them costs more than the rest together.
+    std::vector<char> breakable;
+    auto findBreaks = [&] {
+        if (!breakable.empty())
+            return;
+        breakable.assign(static_cast<size_t>(n + 1), 0);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Line, s);
+        for (qsizetype p = finder.toNextBoundary(); p != -1; p = finder.toNextBoundary()) {
+            if (p < n)
+                breakable[static_cast<size_t>(p)] = 1;
+        }
+        for (int64_t i = 1; i < n; ++i) {
+            if (s[i - 1] == u' ' && s[i] != u' ')
+                breakable[static_cast<size_t>(i)] = 1;
+        }
+    };
+
     int64_t lineStart = 0;
     while (lineStart < n && lines.size() < maxLines + 1) {
         int64_t best = -1;
-        int64_t candidate = lineStart + 1;
-        for (; candidate < n; ++candidate) {
-            if (!breakable[static_cast<size_t>(candidate)])
-                continue;
-            if ((visibleEnd(lineStart, candidate) - lineStart) * advance <= width)
-                best = candidate;
-            else
-                break;
-        }
-        if (candidate >= n && (visibleEnd(lineStart, n) - lineStart) * advance <= width)
+        if (fits(lineStart, n)) {
             best = n;
+        } else {
+            // `overflow` is the first character that does not fit.
+            const int64_t overflow = lineStart + maxCharacters;
+            int64_t spacesEnd = overflow;
+            while (spacesEnd < n && s[spacesEnd] == u' ')
+                ++spacesEnd;
+            int64_t wordStart = overflow;
+            while (wordStart > lineStart && isWordCharacter(s[wordStart - 1]))
+                --wordStart;
+            if (spacesEnd > overflow) {
+                // Spaces at the edge hang; the line breaks after them.
+                best = spacesEnd;
+            } else if (isWordCharacter(s[overflow]) && wordStart > lineStart &&
+                       s[wordStart - 1] == u' ') {
+                // A plain word runs over the edge: no break inside it, so before it.
+                best = wordStart;
+            } else {
+                findBreaks();
+                for (int64_t candidate = lineStart + 1; candidate < n; ++candidate) {
+                    if (!breakable[static_cast<size_t>(candidate)])
+                        continue;
+                    if (!fits(lineStart, candidate))
+                        break;
+                    best = candidate;
+                }
+            }
+        }
         // A word wider than the line is broken where it overflows, as the shaper does. A line
         // that would start with spaces before such a word, or hold spaces only, is left to
         // the shaper: its fallback measures those differently.
@@ -478,7 +530,7 @@ int64_t CTLineGetStringIndexForPosition(const CTLineRef& line, const QPointF& po
         return line->stringRange.location;
     const qreal advance = line->font->asciiAdvance();
     const int64_t k = static_cast<int64_t>(std::floor(position.x() / advance + 0.5));
-    return line->stringRange.location + std::clamp<int64_t>(k, 0, line->text.size());
+    return line->stringRange.location + std::clamp<int64_t>(k, 0, line->textLength);
 }
 
 qreal CTLineGetOffsetForStringIndex(const CTLineRef& line, int64_t index, qreal* secondaryOffset) {
@@ -488,7 +540,7 @@ qreal CTLineGetOffsetForStringIndex(const CTLineRef& line, int64_t index, qreal*
         offset = textLine.cursorToX(static_cast<int>(index - line->layoutStart)) - textLine.x();
     } else if (line && line->font) {
         const int64_t k =
-            std::clamp<int64_t>(index - line->stringRange.location, 0, line->text.size());
+            std::clamp<int64_t>(index - line->stringRange.location, 0, line->textLength);
         offset = k * line->font->asciiAdvance();
     }
     if (secondaryOffset)
@@ -506,12 +558,12 @@ void CTLineDraw(const CTLineRef& line, QPainter* painter, const QPointF& origin)
                                        origin.y() - textLine.y() - textLine.ascent()));
         return;
     }
-    if (line->text.isEmpty() || !line->font)
+    if (line->textLength == 0 || !line->font)
         return;
     const CTFont& font = *line->font;
     const qreal advance = font.asciiAdvance();
     const int64_t lineStart = line->stringRange.location;
-    const int64_t lineEnd = lineStart + line->text.size();
+    const int64_t lineEnd = lineStart + line->textLength;
     QList<quint32> glyphs;
     QList<QPointF> positions;
     for (size_t i = 0; i < line->colors.size(); ++i) {
@@ -520,7 +572,7 @@ void CTLineDraw(const CTLineRef& line, QPainter* painter, const QPointF& origin)
         glyphs.clear();
         positions.clear();
         for (int64_t k = from; k < to; ++k) {
-            const char16_t c = line->text[k - lineStart].unicode();
+            const char16_t c = line->text[line->textOffset + k - lineStart].unicode();
             if (c == u' ')
                 continue;
             glyphs.append(font.asciiGlyph(c));

@@ -37,8 +37,11 @@ public:
     qreal descent = 0;
     qreal leading = 0;
 
-    // Measured arithmetically: the characters and their one font.
+    // Measured arithmetically: the characters (a stretch of a text shared by the paragraph's
+    // lines) and their one font.
     QString text;
+    int64_t textOffset = 0;
+    int64_t textLength = 0;
     CTFontRef font;
     // Shaped: the paragraph's layout, shared by its lines, and this line in it. `layoutStart`
     // is the string index of the layout's first character.

@@ -4,8 +4,9 @@
 
 namespace {
 
-const KTTextLayoutValue* valueOf(const KTObject* object) {
-    return dynamic_cast<const KTTextLayoutValue*>(object);
+// Everything the cache holds or is searched with is a frame (probes are frames too).
+const KTTextLayoutFrame* valueOf(const KTObject* object) {
+    return static_cast<const KTTextLayoutFrame*>(object);
 }
 
 } // namespace

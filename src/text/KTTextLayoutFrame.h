@@ -20,19 +20,6 @@ public:
     virtual std::optional<QRectF> CGRectValue() const = 0;
 };
 
-// A search probe: a plain range or rectangle.
-class KTTextLayoutProbe : public KTObject, public KTTextLayoutValue {
-public:
-    explicit KTTextLayoutProbe(NSRange range) : range_(range) {}
-    explicit KTTextLayoutProbe(const QRectF& rect) : rect_(rect) {}
-    NSRange rangeValue() const override { return range_; }
-    std::optional<QRectF> CGRectValue() const override { return rect_; }
-
-private:
-    NSRange range_{};
-    std::optional<QRectF> rect_;
-};
-
 // One contiguous stretch of characters typeset into one box of the text view. Stored in the
 // layout cache as its own tree node. Its typeset frame is kept only while its lines are
 // wanted and dropped whenever the stretch must be typeset again.
@@ -68,4 +55,19 @@ private:
     QRectF frame_;
     KTLayoutManager* layoutManager_;
     bool endsAtRangeLimit_ = false;
+};
+
+// A search probe: a plain range, or a rectangle (a range probe has the null rectangle). It is
+// a frame that is never stored, so the orderings read every element the same cheap way.
+class KTTextLayoutProbe : public KTTextLayoutFrame {
+public:
+    explicit KTTextLayoutProbe(NSRange range) : KTTextLayoutFrame(nullptr, range, QRectF()) {}
+    explicit KTTextLayoutProbe(const QRectF& rect)
+        : KTTextLayoutFrame(nullptr, NSRange{}, rect), hasRect_(true) {}
+    std::optional<QRectF> CGRectValue() const override {
+        return hasRect_ ? std::optional<QRectF>(frame()) : std::nullopt;
+    }
+
+private:
+    bool hasRect_ = false;
 };

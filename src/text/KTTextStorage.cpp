@@ -393,7 +393,18 @@ template <typename Change> void KTTextStorage::changeRunAttributes(NSRange range
 
 // Recording primitives and derived operations
 
+bool KTTextStorage::isValidRange(NSRange range, const char* operation) const {
+    if (range.location <= length() && range.length <= length() - range.location)
+        return true;
+    // The platform raises here; we refuse the change instead of corrupting the text.
+    qWarning("%s - range (%u, %u) lies outside the text of length %u", operation, range.location,
+             range.length, length());
+    return false;
+}
+
 void KTTextStorage::replaceCharactersInRange(NSRange range, const QString& string) {
+    if (!isValidRange(range, "replaceCharactersInRange"))
+        return;
     beginEditing();
     const uint32_t total = length();
     uint32_t attributes = 0;
@@ -414,6 +425,8 @@ void KTTextStorage::replaceCharactersInRange(NSRange range, const QString& strin
 }
 
 void KTTextStorage::setAttributes(const KTTextAttributes& attributes, NSRange range) {
+    if (!isValidRange(range, "setAttributes"))
+        return;
     if (range.length > 0) {
         const uint32_t index = internAttributes(attributes);
         eraseRuns(range.location, range.length);
@@ -423,6 +436,8 @@ void KTTextStorage::setAttributes(const KTTextAttributes& attributes, NSRange ra
 }
 
 void KTTextStorage::addAttributes(const KTTextAttributes& attributes, NSRange range) {
+    if (!isValidRange(range, "addAttributes"))
+        return;
     changeRunAttributes(range, [&attributes](KTTextAttributes& run) {
         if (attributes.font)
             run.font = attributes.font;
@@ -433,6 +448,8 @@ void KTTextStorage::addAttributes(const KTTextAttributes& attributes, NSRange ra
 }
 
 void KTTextStorage::removeAttribute(CTAttributeName name, NSRange range) {
+    if (!isValidRange(range, "removeAttribute"))
+        return;
     changeRunAttributes(range, [name](KTTextAttributes& run) {
         if (name == kCTFontAttributeName)
             run.font.reset();
@@ -444,6 +461,8 @@ void KTTextStorage::removeAttribute(CTAttributeName name, NSRange range) {
 
 void KTTextStorage::replaceCharactersInRange(NSRange range, const QString& string,
                                              const KTTextAttributes& attributes) {
+    if (!isValidRange(range, "replaceCharactersInRange"))
+        return;
     beginEditing();
     replaceCharactersInRange(range, string);
     setAttributes(attributes, NSMakeRange(range.location, static_cast<uint32_t>(string.size())));

@@ -59,7 +59,7 @@ public:
     // U+0085, U+2028, U+2029); the last line may have none.
     NSRange lineRangeForRange(NSRange range) const;
 
-    // The two recording primitives.
+    // The two recording primitives. A range past the end of the text changes nothing.
     // New characters take the attributes of the first replaced character, or for an insertion
     // those of the character before it (the one after it at index 0).
     void replaceCharactersInRange(NSRange range, const QString& string);
@@ -124,6 +124,8 @@ private:
         uint32_t start; // text index of the run's first character
     };
 
+    // Ranges past the end of the text are refused with a warning (nothing changes).
+    bool isValidRange(NSRange range, const char* operation) const;
     // Characters.
     void moveGap(uint32_t position);
     void replaceCharacters(uint32_t location, uint32_t length, const QString& string);

@@ -241,6 +241,27 @@ TEST(LayoutManager, PointsMapToCharacters) {
     EXPECT_EQ(m->_locationForPoint(QPointF(10, -50)), NSNotFound);
 }
 
+TEST(LayoutManager, PointsNeverLandInsideASurrogatePair) {
+    // Emoji only: wrapped lines end between two emoji, so a point right of a line lands
+    // before the last emoji of that line, never between its two halves.
+    QString emoji;
+    for (int i = 0; i < 40; ++i)
+        emoji += QString::fromUcs4(U"\U0001F600");
+    ViewFixture f(QSize(160, 400), emoji);
+    KTLayoutManager* m = f.manager();
+    m->ensureLayoutForCharacterRange(NSMakeRange(0, f.storage()->length()));
+    const QList<KTTextLayoutLine> lines = m->_linesForRange(NSMakeRange(0, f.storage()->length()));
+    ASSERT_GT(lines.size(), 1);
+    for (const KTTextLayoutLine& line : lines) {
+        for (qreal x : {-10.0, 5.0, 50.0, 150.0, 400.0}) {
+            const uint32_t index =
+                m->glyphIndexForPoint(QPointF(x, line.frame().center().y()), f.container());
+            EXPECT_EQ(index % 2, 0u) << "x " << x << " line at " << line.range().location;
+            EXPECT_LE(index, f.storage()->length());
+        }
+    }
+}
+
 TEST(LayoutManager, VisibleRangeOfAPulledDownViewStartsAtZero) {
     ViewFixture f(QSize(400, 300), numberedLines(100));
     KTLayoutManager* m = f.manager();
@@ -316,6 +337,27 @@ TEST(LayoutManager, IncrementalLayoutAfterEditsMatchesLayoutFromScratch) {
                 << "step " << step << " frame " << i;
         }
     }
+}
+
+TEST(TextView, IsTheFirstTextViewOfItsStoresFirstLayoutManager) {
+    ViewFixture f(QSize(300, 200), QStringLiteral("one\ntwo\n"));
+    ASSERT_FALSE(f.storage()->layoutManagers().isEmpty());
+    EXPECT_EQ(f.storage()->layoutManagers().first()->firstTextView(), &f.view);
+    EXPECT_EQ(f.container()->layoutManager(), f.manager());
+    EXPECT_EQ(f.container()->textView(), &f.view);
+    // Text colour: the attribute over the whole text, read back from the first character.
+    f.view.setTextColor(QColor(10, 20, 30));
+    EXPECT_EQ(f.view.textColor(), QColor(10, 20, 30));
+    EXPECT_EQ(f.storage()->attributesAtIndex(5).foregroundColor, QColor(10, 20, 30));
+    f.view.setTextColor(QColor());
+    EXPECT_FALSE(f.storage()->attributesAtIndex(5).foregroundColor);
+    // The container follows the view's width; the visible rectangle moves with scrolling.
+    EXPECT_EQ(f.container()->containerSize().width(), f.view.viewport()->width());
+    EXPECT_EQ(f.view.bounds().topLeft(), QPointF(0, 0));
+    // The used height covers the laid-out text once the view has drawn.
+    QImage image(f.view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    f.view.viewport()->render(&image);
+    EXPECT_GT(f.view.contentSize().height(), 0);
 }
 
 TEST(TextView, RendersTextToAnImage) {

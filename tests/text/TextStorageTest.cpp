@@ -139,6 +139,19 @@ TEST_F(StorageFixture, NewCharactersTakeTheirNeighboursAttributes) {
     }
 }
 
+TEST_F(StorageFixture, RangesPastTheEndChangeNothing) {
+    const QString before = storage.string();
+    const NSRange ranges[] = {{41, 0}, {38, 3}, {0, 41}, {NSNotFound, 0}, {10, UINT32_MAX}};
+    for (const NSRange& range : ranges) {
+        storage.replaceCharactersInRange(range, "zz");
+        storage.setAttributes(colour(Qt::red), range);
+        storage.addAttributes(colour(Qt::red), range);
+        EXPECT_EQ(storage.string(), before) << range.location << "," << range.length;
+    }
+    EXPECT_TRUE(manager.notices.empty());
+    EXPECT_FALSE(storage.attributesAtIndex(39).foregroundColor);
+}
+
 TEST(TextStorage, SettingTheFontOnAnEmptyStoreIsAnAttributeEdit) {
     KTTextStorage storage;
     RecordingLayoutManager manager;

@@ -115,9 +115,10 @@ TEST(Typesetter, ArithmeticMeasuringBreaksAndMeasuresAsShaping) {
     std::mt19937 random(11);
     const QString alphabets[] = {
         "abcdefghij     ;:,.(){}[]<>=+-*/\"'!?&|#%$@^~`_\\0123456789",
-        "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa bbbbbbb-/.:", "abc    "};
-    for (int n = 0; n < 3000; ++n) {
-        const QString& alphabet = alphabets[n % 3];
+        "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa bbbbbbb-/.:", "abc    ", "ab._1 Z.9_ ",
+        "aaaa.b_1 (x) [y] 'q' \"r\" a-1 1-a a/b 2,3 ?!;:"};
+    for (int n = 0; n < 5000; ++n) {
+        const QString& alphabet = alphabets[n % 5];
         QString text;
         for (int i = static_cast<int>(random() % 260); i > 0; --i)
             text += alphabet[static_cast<int>(random() % alphabet.size())];
