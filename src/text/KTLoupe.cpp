@@ -44,52 +44,70 @@ void KTLoupe::setActive(bool active) {
     if (active == active_)
         return;
     active_ = active;
-    update();
+    refresh();
 }
 
 void KTLoupe::setCenter(const QPointF& point) {
     center_ = point;
     // The bottom centre sits on the point.
     move(QPoint(qRound(point.x() - width() / 2.0), qRound(point.y() - height())));
-    update();
+    refresh();
 }
 
 QWidget* KTLoupe::sourceWindow() const {
     return sourceWindow_ ? sourceWindow_.data() : Window::keyWindow();
 }
 
+QPointF KTLoupe::sourceOrigin() const {
+    // The window point drawn at the lens's top-left corner.
+    QPointF p = center_;
+    if (style_ == 1)
+        return p - QPointF(60, 10);
+    const QRectF clip = clippingBounds_;
+    p -= QPointF(clip.width() / magnification_ / 2, clip.height() / magnification_ / 2);
+    // Centred in the lens itself rather than in its frame.
+    return p - clip.topLeft() / magnification_;
+}
+
+void KTLoupe::refresh() {
+    QWidget* window = sourceWindow();
+    if (rendering_ || !active_ || !window) {
+        update();
+        return;
+    }
+    // Everything of the window that can show in the lens, with a margin for smoothing, taken
+    // outside of any painting (the window holds this loupe; its picture leaves the loupe out).
+    shotSource_ = QRectF(sourceOrigin() - QPointF(8, 8), QSizeF(size()) / magnification_)
+                      .toAlignedRect()
+                      .adjusted(0, 0, 16, 16);
+    shot_ = QImage(shotSource_.size(), QImage::Format_ARGB32_Premultiplied);
+    shot_.fill(Qt::red); // behind content that is itself transparent
+    rendering_ = true;
+    {
+        QPainter painter(&shot_);
+        window->render(&painter, QPoint(), QRegion(shotSource_),
+                       QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    }
+    rendering_ = false;
+    update();
+}
+
 void KTLoupe::paintEvent(QPaintEvent*) {
+    if (rendering_)
+        return; // the loupe inside the window's own picture stays empty
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    QWidget* window = sourceWindow();
-    if (active_ && window) {
-        painter.save();
-        painter.setClipPath(pathForMask_);
-        painter.fillPath(pathForMask_, Qt::red);
-        // P: the window point drawn at the lens's top-left corner.
-        QPointF p = center_;
-        const QRectF clip = clippingBounds_;
-        if (style_ == 1)
-            p -= QPointF(60, 10);
-        else
-            p -= QPointF(clip.width() / magnification_ / 2, clip.height() / magnification_ / 2);
-        painter.translate(clip.topLeft() * (style_ == 0 ? 1 : 0));
+    painter.save();
+    painter.setClipPath(pathForMask_);
+    if (active_ && !shot_.isNull()) {
         painter.scale(magnification_, magnification_);
-        painter.translate(-p);
-        // Everything of the window that can show in the lens, with a margin for smoothing.
-        const QRect source = QRectF(p - QPointF(8, 8), QSizeF(size()) / magnification_)
-                                 .toAlignedRect()
-                                 .adjusted(0, 0, 16, 16);
-        window->render(&painter, source.topLeft(), QRegion(source),
-                       QWidget::DrawWindowBackground | QWidget::DrawChildren);
-        painter.restore();
+        painter.translate(-sourceOrigin());
+        painter.drawImage(QRectF(shotSource_), shot_);
     } else {
-        painter.save();
-        painter.setClipPath(pathForMask_);
         painter.fillPath(pathForMask_, QColor(255, 255, 255, 128));
-        painter.restore();
     }
+    painter.restore();
     if (!overlay_.isNull())
         painter.drawImage(QPointF(0, 0), overlay_);
 }
@@ -140,29 +158,36 @@ void KTLoupeController::setLoupeVisible(bool visible, bool) {
     if (!visible) {
         delete loupe_.data();
         loupe_ = nullptr;
-        overlayWindow_.reset();
+        delete overlayWindow_.data();
+        overlayWindow_ = nullptr;
         return;
     }
     QWidget* window = keyWindow();
+    if (!window)
+        return; // no window: nothing to magnify and nowhere to show it
+    if (overlayWindow_ && overlayWindow_->parentWidget() != window) {
+        delete overlayWindow_.data();
+        overlayWindow_ = nullptr;
+    }
     if (!overlayWindow_) {
-        overlayWindow_ = std::make_unique<QWidget>(
-            nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                         Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+        // A layer over the whole window, above everything in it (menus included). It lives in
+        // the window rather than in a window of its own, so it needs no compositing manager.
+        overlayWindow_ = new QWidget(window);
         overlayWindow_->setObjectName(QStringLiteral("KTLoupeOverlayWindow"));
-        overlayWindow_->setAttribute(Qt::WA_TranslucentBackground);
         overlayWindow_->setAttribute(Qt::WA_TransparentForMouseEvents);
-        overlayWindow_->setAttribute(Qt::WA_ShowWithoutActivating);
-        if (window)
-            overlayWindow_->setGeometry(QRect(window->mapToGlobal(QPoint(0, 0)), window->size()));
+        overlayWindow_->setAttribute(Qt::WA_NoSystemBackground);
+        overlayWindow_->setFocusPolicy(Qt::NoFocus);
+        overlayWindow_->setGeometry(window->rect());
     }
     if (!loupe_) {
-        loupe_ = new KTLoupe(loupeStyle_, overlayWindow_.get());
+        loupe_ = new KTLoupe(loupeStyle_, overlayWindow_);
         loupe_->setSourceWindow(window);
         loupe_->setActive(loupeActive_);
         loupe_->setCenter(targetPoint_);
         loupe_->show();
     }
     overlayWindow_->show();
+    overlayWindow_->raise();
 }
 
 void KTLoupeController::interfaceOrientationWillChange() {

@@ -34,10 +34,15 @@ public:
     void setSourceWindow(QWidget* window) { sourceWindow_ = window; }
     QWidget* sourceWindow() const;
 
+    // Takes a new picture of the window around the target and redraws.
+    void refresh();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QPointF sourceOrigin() const;
+
     int32_t style_ = 0;
     float magnification_ = 1.2f;
     bool active_ = true;
@@ -46,9 +51,12 @@ private:
     QRectF clippingBounds_;
     QPointF center_;
     QPointer<QWidget> sourceWindow_;
+    bool rendering_ = false;
+    QImage shot_;
+    QRect shotSource_;
 };
 
-// The one loupe of the program, shown in a window of its own above everything.
+// The one loupe of the program, shown in a layer above everything else in the key window.
 class KTLoupeController : public QObject {
     Q_OBJECT
 public:
@@ -71,7 +79,7 @@ public:
     void setLoupeVisible(bool visible) { setLoupeVisible(visible, false); }
     bool isLoupeVisible() const { return loupe_ != nullptr; }
     KTLoupe* loupe() const { return loupe_; }
-    QWidget* overlayWindow() const { return overlayWindow_.get(); }
+    QWidget* overlayWindow() const { return overlayWindow_; }
 
 public Q_SLOTS:
     // The interface turns: a showing loupe is hidden at once.
@@ -84,6 +92,6 @@ private:
     bool loupeActive_ = true;
     QPointF targetPoint_;
     QPointer<KTLoupe> loupe_;
-    std::unique_ptr<QWidget> overlayWindow_;
+    QPointer<QWidget> overlayWindow_;
     QPointer<QWidget> keyWindow_;
 };

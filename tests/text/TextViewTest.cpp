@@ -353,6 +353,8 @@ TEST(TextViewInput, ComposedTextIsAnEdit) {
     ASSERT_TRUE(f.view.markedTextRange());
     EXPECT_EQ(f.view.markedTextRange()->range(), NSMakeRange(1, 2));
     EXPECT_EQ(f.view.selectedRange(), NSMakeRange(3, 0));
+    ASSERT_TRUE(f.view.markedTextView());
+    EXPECT_EQ(f.view.markedTextView()->frame().left(), f.view.caretRectForPosition({1}).left());
     // Every change of the composition reaches the owner, so the document counts as edited.
     EXPECT_EQ(f.count("didChange"), 2);
     EXPECT_EQ(f.count("didChangeText"), 2);
@@ -365,6 +367,7 @@ TEST(TextViewInput, ComposedTextIsAnEdit) {
     }
     EXPECT_EQ(f.view.text(), QStringLiteral("a你b"));
     EXPECT_FALSE(f.view.markedTextRange());
+    EXPECT_FALSE(f.view.markedTextView());
     EXPECT_EQ(f.view.selectedRange(), NSMakeRange(2, 0));
     EXPECT_EQ(f.count("didChange"), 3);
     // The whole composition is one step.

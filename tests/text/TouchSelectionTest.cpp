@@ -86,11 +86,8 @@ struct TouchFixture {
     static void pause() { QTest::qWait(250); }
     void save(const QString& name) {
         QApplication::processEvents();
-        QImage image = window.grab().toImage();
-        if (KTLoupe* loupe = KTLoupeController::sharedLoupeController()->loupe()) {
-            QPainter painter(&image);
-            painter.drawImage(loupe->pos(), loupe->grab().toImage());
-        }
+        // The loupe lies in a layer of the window, so it shows in the window's picture.
+        const QImage image = window.grab().toImage();
         image.save(QDir(quorvel::test::outputDirectory()).filePath(name));
     }
     QList<KTTextOverlayView*> selectionViews() const {
@@ -130,36 +127,53 @@ TEST(TouchSelection, ShortTapPlacesCaretAndTapOnCaretShowsMenu) {
     EXPECT_EQ(menu->visibleTitles(), QStringList({"Select", "Select All"}));
     f.save(QStringLiteral("textview-caret-menu.png"));
 
-    // Choosing "Select" from the menu selects the word under the caret.
-    menu->triggerTitle(QStringLiteral("Select"));
+    // Tapping "Select" in the menu selects the word under the caret.
+    QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(20, menu->height() / 2));
+    EXPECT_FALSE(menu->isMenuVisible());
     EXPECT_EQ(f.view->selectedRange(), NSMakeRange(30, 2)); // "01" of "line 01 alpha"
 }
 
 TEST(TouchSelection, LongPressShowsLoupeAndDragsCaret) {
     TouchFixture f;
-    const QPoint start = f.at(60);
+    const QPoint start = f.at(210);
     f.press(start);
     QTest::qWait(600);
     EXPECT_TRUE(loupe()->isLoupeVisible());
     EXPECT_EQ(loupe()->loupeStyle(), 0);
     EXPECT_TRUE(f.view->isDragCaretSelectionActive());
-    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(60, 0));
+    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(210, 0));
     f.save(QStringLiteral("loupe-circular.png"));
 
-    const QPoint target = f.at(110);
+    const QPoint target = f.at(260);
     f.move(target);
-    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(110, 0));
+    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(260, 0));
     EXPECT_EQ(loupe()->targetPoint(), QPointF(f.view->viewport()->mapTo(&f.window, target)));
     f.release(target);
     EXPECT_FALSE(loupe()->isLoupeVisible());
     EXPECT_FALSE(f.view->isDragCaretSelectionActive());
     EXPECT_TRUE(f.view->isScrollEnabled());
     EXPECT_TRUE(KTEditMenu::sharedMenuController()->isMenuVisible());
-    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(110, 0));
+    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(260, 0));
 }
+
+namespace {
+struct ScrollDelegate : KTTextViewDelegate {
+    QStringList log;
+    void scrollViewDidScroll(KTTextView*) override {
+        if (log.isEmpty() || log.last() != "didScroll")
+            log << "didScroll";
+    }
+    void scrollViewWillBeginDragging(KTTextView*) override { log << "willBeginDragging"; }
+    void scrollViewDidEndDragging(KTTextView*, bool decelerate) override {
+        log << (decelerate ? "didEndDragging decelerating" : "didEndDragging");
+    }
+};
+} // namespace
 
 TEST(TouchSelection, MoveBeforeLongPressScrollsInsteadOfSelecting) {
     TouchFixture f;
+    ScrollDelegate delegate;
+    f.view->setDelegate(&delegate);
     f.press(QPoint(200, 300));
     f.move(QPoint(200, 250));
     f.move(QPoint(200, 100));
@@ -168,6 +182,8 @@ TEST(TouchSelection, MoveBeforeLongPressScrollsInsteadOfSelecting) {
     f.release(QPoint(200, 100));
     EXPECT_EQ(f.view->contentOffset().y(), 200);
     EXPECT_EQ(f.view->selectedRange().location, NSNotFound);
+    EXPECT_EQ(delegate.log, QStringList({"willBeginDragging", "didScroll", "didEndDragging"}));
+    f.view->setDelegate(nullptr);
 }
 
 TEST(TouchSelection, DoubleTapSelectsWordAndDragExtendsIt) {
@@ -532,7 +548,11 @@ TEST(Loupe, FollowsTargetAndMagnifiesTheWindow) {
 }
 
 TEST(Loupe, TurningTheInterfaceHidesIt) {
+    QWidget window;
+    window.resize(200, 200);
+    window.show();
     KTLoupeController* controller = loupe();
+    controller->setKeyWindow(&window);
     controller->setLoupeVisible(true);
     ASSERT_TRUE(controller->isLoupeVisible());
     const InterfaceOrientation before = DeviceOrientation::instance()->orientation();
@@ -566,4 +586,53 @@ TEST(TouchSelection, ScrollingMovesTheCaretWithTheText) {
     const QPoint before = f.view->caret()->geometry().topLeft();
     f.view->setContentOffset(QPointF(0, 40));
     EXPECT_EQ(f.view->caret()->geometry().topLeft(), before - QPoint(0, 40));
+}
+
+TEST(TouchSelection, CaretBlinksAndStopsBlinkingOpaque) {
+    TouchFixture f;
+    ASSERT_TRUE(f.view->becomeFirstResponder());
+    f.view->setSelectedRange(NSMakeRange(3, 0));
+    KTTextCaret* caret = f.view->caret();
+    ASSERT_TRUE(caret);
+    ASSERT_TRUE(caret->animation());
+    EXPECT_EQ(caret->animation()->objectName(), QStringLiteral("KTTextCaretBlinkAnimation"));
+    EXPECT_TRUE(caret->isBlinking());
+    // After the pause the caret fades.
+    QTRY_VERIFY(caret->alpha() < 0.5);
+    caret->stopBlinking();
+    EXPECT_FALSE(caret->isBlinking());
+    QTRY_COMPARE(caret->alpha(), 1.0);
+    QTest::qWait(1000);
+    EXPECT_EQ(caret->alpha(), 1.0);
+}
+
+TEST(TouchSelection, CancelledTouchEndsTheDrag) {
+    TouchFixture f;
+    f.press(f.at(210));
+    QTest::qWait(600);
+    ASSERT_TRUE(loupe()->isLoupeVisible());
+    const int height = f.view->viewport()->height();
+    f.move(QPoint(100, height - 8));
+    ASSERT_TRUE(f.view->isAutoScrolling());
+    QTouchEvent cancel(QEvent::TouchCancel, touchDevice());
+    QCoreApplication::sendEvent(f.view->viewport(), &cancel);
+    // Nothing is left running or switched off.
+    EXPECT_FALSE(loupe()->isLoupeVisible());
+    EXPECT_FALSE(f.view->isAutoScrolling());
+    EXPECT_FALSE(f.view->isDragCaretSelectionActive());
+    EXPECT_TRUE(f.view->isScrollEnabled());
+    // The next touch is an ordinary tap.
+    TouchFixture::pause();
+    f.tap(f.at(40));
+    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(40, 0));
+}
+
+TEST(TouchSelection, TapOutsideTheHandlesCollapsesTheSelection) {
+    TouchFixture f;
+    ASSERT_TRUE(f.view->becomeFirstResponder());
+    f.view->setSelectedRange(NSMakeRange(30, 60));
+    f.tap(f.at(160));
+    EXPECT_EQ(f.view->selectedRange(), NSMakeRange(160, 0));
+    EXPECT_FALSE(f.view->selectionHandleStart());
+    EXPECT_TRUE(f.view->caret());
 }
