@@ -159,6 +159,8 @@ AlertView::AlertView(const QString& title, const QString& message, AlertViewDele
 
 AlertView::~AlertView() {
     shownAlerts().removeAll(this);
+    if (m_overlay)
+        disconnect(m_overlay, nullptr, this, nullptr);
     delete m_overlay.data();
     delete m_panel.data();
 }
@@ -285,6 +287,14 @@ void AlertView::show() {
     }
     m_visible = true;
     shownAlerts().append(this);
+    // A window closed under the alert takes it away: nobody can answer it any more.
+    connect(overlay, &QObject::destroyed, this, [this] {
+        if (!m_visible)
+            return;
+        m_visible = false;
+        shownAlerts().removeAll(this);
+        deleteLater();
+    });
 }
 
 void AlertView::clickButtonAtIndex(int index) {

@@ -3,13 +3,16 @@
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QVariant>
 #include <QWidget>
 
 namespace {
 
 constexpr const char* MaskProperty = "_autoresizingMask";
-constexpr const char* SizeProperty = "_autoresizingParentSize";
+// What the child's frame and its parent's size were when last seen together.
+constexpr const char* FrameProperty = "_autoresizingFrame";
+constexpr const char* ParentSizeProperty = "_autoresizingParentSize";
 constexpr const char* WatchedProperty = "_autoresizingWatched";
 
 // Shares delta among the flexible parts (margin before, length, margin after).
@@ -32,37 +35,73 @@ void share(int delta, bool flexBefore, bool flexLength, bool flexAfter, int& bef
     after += delta - qRound(dBefore + dLength);
 }
 
-class ParentWatcher : public QObject {
+void record(QWidget* child) {
+    child->setProperty(FrameProperty, child->geometry());
+    if (QWidget* parent = child->parentWidget())
+        child->setProperty(ParentSizeProperty, parent->size());
+}
+
+QRect resized(const QRect& g, const QSize& oldSize, const QSize& newSize, AutoresizingMask mask) {
+    int left = g.x(), width = g.width(), right = oldSize.width() - g.x() - g.width();
+    int top = g.y(), height = g.height(), bottom = oldSize.height() - g.y() - g.height();
+    share(newSize.width() - oldSize.width(), mask & Autoresizing::FlexibleLeftMargin,
+          mask & Autoresizing::FlexibleWidth, mask & Autoresizing::FlexibleRightMargin, left, width,
+          right);
+    share(newSize.height() - oldSize.height(), mask & Autoresizing::FlexibleTopMargin,
+          mask & Autoresizing::FlexibleHeight, mask & Autoresizing::FlexibleBottomMargin, top,
+          height, bottom);
+    return QRect(left, top, width, height);
+}
+
+// Watches a parent's size and the frames of its children that have a mask.
+class Watcher : public QObject {
 public:
-    explicit ParentWatcher(QWidget* parent) : QObject(parent) { parent->installEventFilter(this); }
+    explicit Watcher(QWidget* parent) : QObject(parent) { parent->installEventFilter(this); }
+
+    void watchChild(QWidget* child) { child->installEventFilter(this); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::Resize || watched != parent())
+        if (watched == parent()) {
+            if (event->type() == QEvent::Resize)
+                parentResized(static_cast<QResizeEvent*>(event));
             return false;
-        auto* parentWidget = static_cast<QWidget*>(watched);
-        const QSize oldSize = parentWidget->property(SizeProperty).toSize();
+        }
+        // A child moved or resized while on screen: its frame goes with the parent's size now.
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+            auto* child = static_cast<QWidget*>(watched);
+            if (child->parentWidget() == parent())
+                record(child);
+        }
+        return false;
+    }
+
+private:
+    void parentResized(QResizeEvent* event) {
+        auto* parentWidget = static_cast<QWidget*>(parent());
         const QSize newSize = parentWidget->size();
-        parentWidget->setProperty(SizeProperty, newSize);
-        if (!oldSize.isValid() || oldSize == newSize)
-            return false;
-        const int dw = newSize.width() - oldSize.width();
-        const int dh = newSize.height() - oldSize.height();
         const auto children = parentWidget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
         for (QWidget* child : children) {
             const QVariant value = child->property(MaskProperty);
             if (!value.isValid())
                 continue;
-            const AutoresizingMask mask = AutoresizingMask::fromInt(value.toInt());
-            QRect g = child->geometry();
-            int left = g.x(), width = g.width(), right = oldSize.width() - g.x() - g.width();
-            int top = g.y(), height = g.height(), bottom = oldSize.height() - g.y() - g.height();
-            share(dw, mask & Autoresizing::FlexibleLeftMargin, mask & Autoresizing::FlexibleWidth,
-                  mask & Autoresizing::FlexibleRightMargin, left, width, right);
-            share(dh, mask & Autoresizing::FlexibleTopMargin, mask & Autoresizing::FlexibleHeight,
-                  mask & Autoresizing::FlexibleBottomMargin, top, height, bottom);
-            child->setGeometry(left, top, width, height);
+            const auto mask = AutoresizingMask::fromInt(value.toInt());
+            QSize oldSize;
+            if (child->geometry() == child->property(FrameProperty).toRect()) {
+                // Untouched since last seen: follow the change from the size seen then.
+                oldSize = child->property(ParentSizeProperty).toSize();
+            } else if (event->oldSize().isValid() && event->oldSize() != newSize) {
+                // Placed while the parent still had its old size.
+                oldSize = event->oldSize();
+            } else {
+                // Placed while the parent was off screen and already resized: the frame was
+                // meant for the new size.
+                record(child);
+                continue;
+            }
+            if (oldSize.isValid() && oldSize != newSize)
+                child->setGeometry(resized(child->geometry(), oldSize, newSize, mask));
+            record(child);
         }
-        return false;
     }
 };
 
@@ -73,11 +112,20 @@ void setAutoresizingMask(QWidget* widget, AutoresizingMask mask) {
     QWidget* parent = widget->parentWidget();
     if (!parent)
         return;
+    Watcher* watcher = nullptr;
     if (!parent->property(WatchedProperty).toBool()) {
-        new ParentWatcher(parent);
         parent->setProperty(WatchedProperty, true);
-        parent->setProperty(SizeProperty, parent->size());
+        watcher = new Watcher(parent);
+        watcher->setObjectName(QStringLiteral("_autoresizingWatcher"));
+    } else {
+        for (QObject* child : parent->children()) {
+            if (child->objectName() == QStringLiteral("_autoresizingWatcher"))
+                watcher = static_cast<Watcher*>(child);
+        }
     }
+    if (watcher)
+        watcher->watchChild(widget);
+    record(widget);
 }
 
 AutoresizingMask autoresizingMask(const QWidget* widget) {

@@ -19,6 +19,8 @@ enum class Autoresizing {
 Q_DECLARE_FLAGS(AutoresizingMask, Autoresizing)
 Q_DECLARE_OPERATORS_FOR_FLAGS(AutoresizingMask)
 
-// Gives the widget a mask; it follows its parent from the parent's current size on.
+// Gives the widget a mask; it follows its parent from the parent's current size on. Give the
+// mask after the widget has its parent. A frame set while the parent is off screen and already
+// resized is taken as meant for the parent's new size.
 void setAutoresizingMask(QWidget* widget, AutoresizingMask mask);
 AutoresizingMask autoresizingMask(const QWidget* widget);

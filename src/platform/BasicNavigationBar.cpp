@@ -3,6 +3,7 @@
 #include "platform/ViewController.h"
 
 #include <QAbstractButton>
+#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -85,6 +86,11 @@ BasicNavigationBar::BasicNavigationBar(QWidget* parent)
     m_titleLabel->setFont(font);
     m_titleLabel->setAlignment(Qt::AlignCenter);
     m_titleLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    auto* shadow = new QGraphicsDropShadowEffect(m_titleLabel);
+    shadow->setBlurRadius(0);
+    shadow->setOffset(0, -1);
+    shadow->setColor(QColor(0, 0, 0, 130));
+    m_titleLabel->setGraphicsEffect(shadow);
     m_backButton->hide();
     static_cast<BackButton*>(m_backButton)->setTint(m_tint);
     connect(m_backButton, &QAbstractButton::clicked, this, &BasicNavigationBar::backButtonClicked);
@@ -124,7 +130,7 @@ NavigationItem* BasicNavigationBar::topItem() const {
 }
 
 QString BasicNavigationBar::title() const {
-    return m_titleLabel->text();
+    return m_title;
 }
 
 QAbstractButton* BasicNavigationBar::backButton() const {
@@ -134,7 +140,7 @@ QAbstractButton* BasicNavigationBar::backButton() const {
 void BasicNavigationBar::refresh() {
     const auto items = navigationItems();
     NavigationItem* top = items.isEmpty() ? nullptr : items.last();
-    m_titleLabel->setText(top ? top->title() : QString());
+    m_title = top ? top->title() : QString();
 
     QWidget* left = top ? top->leftBarButtonItem() : nullptr;
     QWidget* right = top ? top->rightBarButtonItem() : nullptr;
@@ -186,7 +192,10 @@ void BasicNavigationBar::layoutItems() {
     }
     // The title stays centred on the bar as long as it clears both sides.
     const int side = std::max(leftEdge, width() - rightEdge);
-    m_titleLabel->setGeometry(side, 0, std::max(0, width() - 2 * side), h);
+    const int titleWidth = std::max(0, width() - 2 * side);
+    m_titleLabel->setGeometry(side, 0, titleWidth, h);
+    m_titleLabel->setText(
+        m_titleLabel->fontMetrics().elidedText(m_title, Qt::ElideRight, titleWidth));
 }
 
 void BasicNavigationBar::drawBackground(QPainter& painter, const QRect& rect) {

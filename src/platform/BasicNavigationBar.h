@@ -27,6 +27,7 @@ public:
     QList<NavigationItem*> navigationItems() const;
     NavigationItem* topItem() const;
 
+    // The top item's title (the label shows it shortened to the room it has).
     QString title() const;
     // The back button, hidden when there is nothing to go back to.
     QAbstractButton* backButton() const;
@@ -48,6 +49,7 @@ private:
     void layoutItems();
 
     QColor m_tint;
+    QString m_title;
     QList<QPointer<NavigationItem>> m_items;
     QLabel* m_titleLabel;
     QAbstractButton* m_backButton;

@@ -155,6 +155,8 @@ PopoverController::~PopoverController() {
         m_content->setParent(nullptr);
         m_content->deleteLater();
     }
+    if (m_overlay)
+        disconnect(m_overlay, nullptr, this, nullptr);
     delete m_overlay.data();
 }
 
@@ -196,11 +198,17 @@ void PopoverController::presentPopoverFromRect(const QRectF& rect, QWidget* view
     if (appearing && m_overlay) {
         // Moving to another window: start over there.
         m_content->view()->setParent(nullptr);
+        disconnect(m_overlay, nullptr, this, nullptr);
         delete m_overlay.data();
     }
     if (appearing) {
         auto* overlay = new PopoverOverlay(window, this);
         m_overlay = overlay;
+        // A window closed under the popover takes it away (and the content's view with it).
+        connect(overlay, &QObject::destroyed, this, [this] {
+            m_visible = false;
+            m_arrow = PopoverArrowDirectionUnknown;
+        });
         m_panel = new PopoverPanel(overlay);
         QWidget* content = m_content->view();
         if (!m_visible)
@@ -309,6 +317,7 @@ void PopoverController::dismissPopoverAnimated(bool animated) {
         m_content->view()->setParent(nullptr);
     }
     if (m_overlay) {
+        disconnect(m_overlay, nullptr, this, nullptr);
         m_overlay->hide();
         m_overlay->deleteLater();
     }

@@ -239,3 +239,20 @@ TEST(KTTabBarControllerTest, StripFollowsTheWindowAndTheMenuFollowsTheTab) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(KTTabBarControllerTest, FingerOnATabSelectsItLikeTheMouse) {
+    Tabs t;
+    const auto docs = t.open({"a.html", "b.html"});
+    Tabs::settle();
+    static QPointingDevice* finger = QTest::createTouchDevice();
+    const QPoint point = t.tab(0)->mapTo(&t.window, QPoint(60, 22));
+    QTest::touchEvent(&t.window, finger).press(0, point, &t.window);
+    QTest::touchEvent(&t.window, finger).release(0, point, &t.window);
+    Tabs::settle();
+    EXPECT_EQ(t.controller.selectedViewController(), docs[0]);
+    EXPECT_EQ(t.front(), t.tab(0));
+}
+
+} // namespace

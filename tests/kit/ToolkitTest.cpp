@@ -236,7 +236,10 @@ TEST(AutoresizingTest, FlexiblePartsShareTheParentsChange) {
          {0, 37, 281, 716}}, // the 20-point bottom margin takes its share
         {Autoresizing::None, {10, 10, 100, 100}, {10, 10, 100, 100}},
     };
-    QWidget parent;
+    QWidget window;
+    window.resize(1100, 1100);
+    window.show();
+    QWidget parent(&window);
     parent.resize(768, 1024);
     QList<QWidget*> children;
     for (const Case& c : cases) {
@@ -245,10 +248,44 @@ TEST(AutoresizingTest, FlexiblePartsShareTheParentsChange) {
         setAutoresizingMask(child, c.mask);
         children.append(child);
     }
-    parent.show();
-    parent.resize(1024, 768);
-    for (int i = 0; i < std::ssize(cases); ++i)
-        EXPECT_EQ(children[i]->geometry(), cases[i].expected) << "case " << i;
+    // Once while on screen, once while off screen (the change reaches the children when shown).
+    for (bool onScreen : {true, false}) {
+        SCOPED_TRACE(onScreen ? "on screen" : "off screen");
+        parent.resize(768, 1024);
+        for (int i = 0; i < std::ssize(cases); ++i)
+            children[i]->setGeometry(cases[i].start);
+        parent.setVisible(onScreen);
+        parent.resize(1024, 768);
+        parent.show();
+        for (int i = 0; i < std::ssize(cases); ++i)
+            EXPECT_EQ(children[i]->geometry(), cases[i].expected) << "case " << i;
+    }
+}
+
+TEST(AutoresizingTest, FrameSetOffScreenAfterTheParentsResizeIsKept) {
+    // A screen built before it is shown: the view is sized to its pane, then a child is placed
+    // for the pane's size.
+    QWidget pane;
+    pane.resize(493, 1004);
+    QWidget view;
+    view.resize(768, 1024);
+    auto* strip = new QWidget(&view);
+    strip->setGeometry(0, 0, 768, 44);
+    setAutoresizingMask(strip, Autoresizing::FlexibleWidth);
+    auto* content = new QWidget(&view);
+    content->setGeometry(15, 52, 738, 958);
+    setAutoresizingMask(content, Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
+    view.setParent(&pane);
+    view.setGeometry(pane.rect());
+    strip->setGeometry(15, 0, 463, 44);
+    pane.show();
+    EXPECT_EQ(strip->geometry(), QRect(15, 0, 463, 44));
+    EXPECT_EQ(content->geometry(), QRect(15, 52, 463, 938));
+    // From then on both follow the pane.
+    pane.resize(768, 1004);
+    view.setGeometry(pane.rect());
+    EXPECT_EQ(strip->geometry(), QRect(15, 0, 738, 44));
+    EXPECT_EQ(content->geometry(), QRect(15, 52, 738, 938));
 }
 
 TEST(NavigationBarTest, FabricBarLooksRight) {
@@ -257,6 +294,9 @@ TEST(NavigationBarTest, FabricBarLooksRight) {
     root->setTitle("Projects");
     auto* detail = new ViewController;
     detail->setTitle("My Website");
+    auto* longTitle = new ViewController;
+    longTitle->setTitle("A project title far too long for the middle of a navigation bar "
+                        "that also holds a back button and a right item");
     auto* right = new QPushButton("+");
     right->resize(44, 44);
     detail->navigationItem()->setRightBarButtonItem(right);
@@ -274,6 +314,15 @@ TEST(NavigationBarTest, FabricBarLooksRight) {
     EXPECT_FALSE(bar->hasBackgroundImage());
     EXPECT_EQ(bar->grab().toImage(), shot.copy(0, 0, 768, 44));
     EXPECT_TRUE(bar->hasBackgroundImage());
+    // A title longer than the room between the items is shortened, not drawn under them.
+    nav.pushViewController(longTitle, false);
+    EXPECT_EQ(bar->title(), longTitle->title());
+    EXPECT_TRUE(bar->titleLabel()->text().endsWith(QChar(0x2026)));
+    EXPECT_GE(bar->titleLabel()->geometry().left(), bar->backButton()->geometry().right());
+    nav.view()
+        ->grab()
+        .copy(0, 0, 768, 44)
+        .save(QDir(quorvel::test::outputDirectory()).filePath("navigation-bar-long-title.png"));
     NavigationController::setNavigationBarFactory(nullptr);
 }
 
@@ -299,6 +348,7 @@ TEST(ModalPresentationTest, FormSheetIsACentredPanelOverTheDimmedWindow) {
     auto* sheet = new RecordingController("sheet", &w.log);
     sheet->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
     sheet->setModalTransitionStyle(ModalTransitionStyle::CrossDissolve);
+    setAnimationsEnabled(false);
     w.root->presentModalViewController(sheet, true);
     EXPECT_EQ(w.log, (QStringList{"sheet didLoad", "sheet willAppear", "sheet didAppear"}));
     EXPECT_EQ(w.root->modalViewController(), sheet);
@@ -306,6 +356,9 @@ TEST(ModalPresentationTest, FormSheetIsACentredPanelOverTheDimmedWindow) {
     EXPECT_EQ(sheet->view()->window(), &w.window);
     EXPECT_EQ(sheet->view()->mapTo(&w.window, QPoint(0, 0)), QPoint(114, 202));
     EXPECT_EQ(sheet->view()->size(), QSize(540, 620));
+    sheet->view()->setStyleSheet("background: white;");
+    w.window.grab().save(QDir(quorvel::test::outputDirectory()).filePath("form-sheet.png"));
+    setAnimationsEnabled(true);
     // The sheet stays centred when the window turns.
     w.window.resize(1024, 768);
     EXPECT_EQ(sheet->view()->mapTo(&w.window, QPoint(0, 0)), QPoint(242, 74));
@@ -601,6 +654,38 @@ TEST(AlertTest, NoticeFromAWorkerThreadShowsOnTheMainThread) {
     EXPECT_EQ(alert->thread(), QCoreApplication::instance()->thread());
     EXPECT_EQ(alert->message(), "The listing failed.");
     alert->clickButtonAtIndex(0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(AlertTest, WindowClosedUnderAnAlertTakesItAway) {
+    auto window = std::make_unique<Window>();
+    window->makeKeyAndVisible();
+    QPointer<AlertView> alert = AlertView::showAlert("Error", "Gone with the window.", "Dismiss");
+    ASSERT_EQ(AlertView::visibleAlerts().size(), 1);
+    window.reset();
+    EXPECT_TRUE(AlertView::visibleAlerts().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alert.isNull());
+}
+
+TEST(PopoverTest, WindowClosedUnderAPopoverLeavesItHidden) {
+    auto window = std::make_unique<Window>();
+    window->show();
+    auto* anchor = new QWidget(window.get());
+    anchor->setGeometry(10, 10, 40, 40);
+    PopoverController popover(sizedContent({200, 100}));
+    popover.presentPopoverFromRect(anchor->rect(), anchor, PopoverArrowDirectionAny, false);
+    window.reset();
+    EXPECT_FALSE(popover.isPopoverVisible());
+    // It can be shown again elsewhere.
+    Window other;
+    other.show();
+    popover.presentPopoverFromRect(QRectF(0, 0, 40, 40), &other, PopoverArrowDirectionAny, false);
+    EXPECT_TRUE(popover.isPopoverVisible());
+    EXPECT_EQ(popover.contentViewController()->view()->window(), &other);
 }
 
 } // namespace
