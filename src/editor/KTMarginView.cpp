@@ -46,14 +46,16 @@ void KTMarginView::paintEvent(QPaintEvent*) {
     // The margin sits level with the code view: its y 0 is the view's top.
     const qreal top = codeView->geometry().top() - geometry().top();
     const qreal offsetY = codeView->contentOffset().y();
-    const qreal codeAscent = QFontMetricsF(codeView->font()).ascent();
+    // A line's rectangle reaches one ascent and one descent above its baseline.
+    const QFontMetricsF codeMetrics(codeView->font());
+    const qreal baselineOffset = codeMetrics.ascent() + codeMetrics.descent();
     const QFontMetricsF metrics(font_);
     painter.setFont(font_);
     painter.setPen(foregroundColor_);
     codeView->enumerateHardLinesInRange(
         visible, [&](NSRange, const QRectF& lineRect, uint32_t number, bool* stop) {
-            const qreal baseline = top + lineRect.top() - offsetY + codeAscent;
-            if (baseline - codeAscent > height()) {
+            const qreal baseline = top + lineRect.top() - offsetY + baselineOffset;
+            if (lineRect.top() - offsetY + top > height()) {
                 *stop = true;
                 return;
             }
