@@ -8,8 +8,8 @@
 #include "connections/FileConnection.h"
 #include "core/Settings.h"
 #include "editor/KTCodeView.h"
-#include "text/KTLayoutManager.h"
 #include "platform/Animations.h"
+#include "text/KTLayoutManager.h"
 #include "workspace/DocumentData.h"
 #include "workspace/KTDocumentController.h"
 
