@@ -318,6 +318,10 @@ TEST_F(Document, UnreadableFileStaysReadOnlyAndIsNeverWritten) {
     auto* banner = controller->view()->findChild<QWidget*>(QStringLiteral("readOnlyBanner"));
     ASSERT_NE(banner, nullptr);
     EXPECT_TRUE(banner->isVisible());
+    EXPECT_LE(banner->geometry().bottom(), controller->editorView()->geometry().top());
+    controller->view()
+        ->grab(QRect(0, 0, 768, 200))
+        .save(quorvel::test::outputDirectory() + "/document-read-only.png");
 
     Recorder recorder;
     controller->setDelegate(&recorder);
