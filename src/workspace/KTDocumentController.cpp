@@ -40,6 +40,9 @@ KTDocumentController::KTDocumentController(const QString& path, QObject* parent)
 
 KTDocumentController::~KTDocumentController() {
     autosaveTimer_->stop();
+    // Edits younger than the autosave delay would otherwise go with the controller.
+    if (documentEdited_ && !readOnly_ && editorView_)
+        writeToURL();
 }
 
 void KTDocumentController::setPath(const QString& path) {

@@ -246,6 +246,21 @@ TEST_F(Document, AutosaveWritesOnceAFullDelayAfterTheLastEdit) {
     EXPECT_EQ(saves.count(), 1);
 }
 
+TEST_F(Document, PendingEditsAreWrittenWhenTheControllerGoes) {
+    write(QStringLiteral("late.txt"), "abc");
+    KTDocumentController* controller = open(QStringLiteral("late.txt"));
+    controller->setAutosavingDelay(3.0);
+    edit(controller, 3, QStringLiteral("d"));
+    delete controller;
+    EXPECT_EQ(read(QStringLiteral("late.txt")), QByteArray("abcd"));
+
+    // Unedited, nothing is written (the file's own later changes stay).
+    KTDocumentController* untouched = open(QStringLiteral("late.txt"));
+    write(QStringLiteral("late.txt"), "changed elsewhere");
+    delete untouched;
+    EXPECT_EQ(read(QStringLiteral("late.txt")), QByteArray("changed elsewhere"));
+}
+
 TEST_F(Document, ScrollingToTheTopKeepsTheStoredOffset) {
     QByteArray many;
     for (int i = 0; i < 400; ++i)
