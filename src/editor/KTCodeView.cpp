@@ -165,29 +165,6 @@ void KTCodeView::matchBracket(QChar closing, uint32_t location) {
     QApplication::beep();
 }
 
-void KTCodeView::showFindIndicatorForRange(NSRange range) {
-    KTShowFindIndicatorForRange(this, range, findIndicator_);
-}
-
-void KTCodeView::keyPressEvent(QKeyEvent* event) {
-    const Qt::KeyboardModifiers modifiers =
-        event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
-    if (modifiers == Qt::NoModifier && selectedRange().location != NSNotFound) {
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            insertText(QStringLiteral("\n"));
-            event->accept();
-            return;
-        }
-        const QString text = event->text();
-        if (text.size() == 1 && !openingFor(text.at(0)).isNull()) {
-            insertText(text);
-            event->accept();
-            return;
-        }
-    }
-    KTTextView::keyPressEvent(event);
-}
-
 // Wrapping
 
 void KTCodeView::setSoftWrappingEnabled(bool enabled) {

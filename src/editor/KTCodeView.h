@@ -41,7 +41,7 @@ public:
 
     // Typing with the code view's rules (indentation on return, bracket matching), then the
     // base edit routine.
-    void insertText(const QString& text);
+    void insertText(const QString& text) override;
     void didChangeText() override;
 
     bool isSoftWrappingEnabled() const { return softWrapping_; }
@@ -66,8 +66,6 @@ public:
     // The pending re-parse request, if any (one at most).
     bool isParsePending() const;
     KTCodeInputAccessoryView* codeInputAccessoryView() const { return accessory_; }
-    KTFindIndicator* findIndicator() const { return findIndicator_; }
-    void showFindIndicatorForRange(NSRange range);
 
     // How many times the alert sound was played for an unmatched closing bracket.
     int alertSoundCount() const { return alertSounds_; }
@@ -76,7 +74,6 @@ Q_SIGNALS:
     void parseRequested();
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -98,7 +95,6 @@ private:
     uint32_t jumpLocation_ = 0;
     bool softWrapping_ = true;
     QPointer<KTCodeInputAccessoryView> accessory_;
-    QPointer<KTFindIndicator> findIndicator_;
     int alertSounds_ = 0;
     // A line start already walked to and its number: the margin's walks through a long text
     // resume from it instead of from the top. Dropped when characters change at or before it.

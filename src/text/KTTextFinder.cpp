@@ -192,7 +192,6 @@ void KTTextFinder::setTextView(KTTextView* textView) {
     if (textView_ == textView)
         return;
     textView_ = textView;
-    delete findIndicator_.data();
     _reset();
 }
 
@@ -257,10 +256,14 @@ void KTTextFinder::_findInDirection(int direction) {
     showMatch(*match);
 }
 
+KTFindIndicator* KTTextFinder::findIndicator() const {
+    return textView_ ? textView_->findIndicator() : nullptr;
+}
+
 void KTTextFinder::showMatch(NSRange range) {
     shownMatch_ = range;
     scrollRangeIntoView(textView_, range);
-    KTShowFindIndicatorForRange(textView_, range, findIndicator_);
+    textView_->showFindIndicatorForRange(range);
 }
 
 void KTTextFinder::_replace() {

@@ -81,7 +81,8 @@ public:
     ActionSheet* replaceMenu() const { return replaceMenu_; }
 
     // The indicator of the match shown last (owned by the view it is in).
-    KTFindIndicator* findIndicator() const { return findIndicator_; }
+    // The indicator the current text view shows for the current match.
+    KTFindIndicator* findIndicator() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -121,7 +122,6 @@ private:
     KTTextFinderMatchCursor cursor_;
     NSRange shownMatch_{NSNotFound, 0};
     bool findFieldMarked_ = false;
-    QPointer<KTFindIndicator> findIndicator_;
     QPointer<PopoverController> popover_;
     QPointer<ActionSheet> replaceMenu_;
 };

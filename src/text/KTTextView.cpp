@@ -1807,3 +1807,7 @@ void KTTextView::scrollContentsBy(int, int) {
     if (delegate_)
         delegate_->scrollViewDidScroll(this);
 }
+
+void KTTextView::showFindIndicatorForRange(NSRange range) {
+    KTShowFindIndicatorForRange(this, range, findIndicator_);
+}

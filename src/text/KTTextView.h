@@ -2,6 +2,7 @@
 
 #include "core/Range.h"
 #include "text/KTEditMenu.h"
+#include "text/KTFindIndicator.h"
 #include "text/KTTextCaret.h"
 #include "text/KTTextOverlayView.h"
 #include "text/KTTextRange.h"
@@ -139,7 +140,9 @@ public:
     void replaceRange(const KTTextRange& range, const QString& text) {
         _replaceRange(range, text, false);
     }
-    void insertText(const QString& text);
+    // Subclasses add their own typing rules here; every typed string and committed composition
+    // comes through it.
+    virtual void insertText(const QString& text);
     // Deletes the selection, or the whole character before the caret.
     void deleteBackward();
     // Deletes the selection, or the whole character after the caret.
@@ -326,6 +329,10 @@ public:
     // The edit routine on a keystroke's behalf, for key events from any source.
     bool handleKeyPress(QKeyEvent* event);
 
+    // Flashes the characters of range over the text, replacing this view's previous indicator.
+    void showFindIndicatorForRange(NSRange range);
+    KTFindIndicator* findIndicator() const { return findIndicator_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -339,6 +346,7 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    QPointer<KTFindIndicator> findIndicator_;
     struct TouchState {
         bool active = false;
         QPointF startInViewport;
