@@ -1,7 +1,7 @@
 #include "text/KTTextFinder.h"
 
+#include "kit/KTPopoverController.h"
 #include "platform/Animations.h"
-#include "platform/PopoverController.h"
 #include "platform/Window.h"
 #include "text/KTLayoutManager.h"
 #include "text/KTTextStorage.h"
@@ -370,7 +370,8 @@ void KTTextFinder::_showSettingsMenu() {
     auto* settings = new KTTextFinderSettingsViewController();
     if (popover_)
         popover_->dismissPopoverAnimated(false);
-    auto* popover = new PopoverController(settings, this);
+    // The kit popover, so the find settings never stand beside another popover.
+    auto* popover = new KTPopoverController(settings, this);
     connect(popover, &PopoverController::didDismiss, popover, &QObject::deleteLater);
     popover_ = popover;
     popover->presentPopoverFromRect(QRectF(settingsButton_->geometry()), this,
