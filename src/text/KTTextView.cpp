@@ -765,7 +765,10 @@ void KTTextView::cut() {
 }
 
 void KTTextView::paste() {
-    const QString text = QGuiApplication::clipboard()->text();
+    // Documents hold LF only (CR LF files are shown with LF and written back with CR LF), so a
+    // pasted CR LF would come back as CR CR LF.
+    QString text = QGuiApplication::clipboard()->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (!text.isEmpty())
         insertText(text);
 }

@@ -63,10 +63,4 @@ QString textForSaving(const QString& text, int32_t lineEnding) {
     return withCrBeforeEveryLf(text);
 }
 
-QString textForInsertion(const QString& text) {
-    if (!text.contains(QLatin1Char('\r')))
-        return text;
-    return withoutCrBeforeLf(text);
-}
-
 } // namespace LineEndings

@@ -22,8 +22,4 @@ QString textForEditing(const QString& text, int32_t lineEnding);
 // The text as it is written: with CR LF, every LF becomes CR LF; otherwise unchanged.
 QString textForSaving(const QString& text, int32_t lineEnding);
 
-// Text entering a document (typed, pasted, dropped): CR LF becomes LF, as in the loaded text,
-// so that a CR LF document is written back with CR LF only (never CR CR LF).
-QString textForInsertion(const QString& text);
-
 } // namespace LineEndings

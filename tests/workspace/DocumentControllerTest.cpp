@@ -8,8 +8,10 @@
 #include "workspace/KTDocumentController.h"
 #include "workspace/TextEncoding.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -215,6 +217,17 @@ TEST_F(Document, MixedEndingsTakeTheFirstBreak) {
     ASSERT_TRUE(controller->saveDocument());
     // Every LF is written as CR LF; the lone CR stays.
     EXPECT_EQ(read(QStringLiteral("mixed.txt")), QByteArray("one\r\ntwo\r\nthree\rfour"));
+}
+
+TEST_F(Document, PastedCrLfBlockIsSavedWithCrLfOnly) {
+    write(QStringLiteral("crlf.txt"), "one\r\ntwo\r\n");
+    KTDocumentController* controller = open(QStringLiteral("crlf.txt"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("four\r\nfive\r\n"));
+    controller->editorView()->setSelectedRange(NSMakeRange(8, 0));
+    controller->editorView()->paste();
+    EXPECT_EQ(controller->text(), QStringLiteral("one\ntwo\nfour\nfive\n"));
+    ASSERT_TRUE(controller->saveDocument());
+    EXPECT_EQ(read(QStringLiteral("crlf.txt")), QByteArray("one\r\ntwo\r\nfour\r\nfive\r\n"));
 }
 
 TEST_F(Document, MissingFileOpensEmptyAndASaveCreatesIt) {
