@@ -141,14 +141,18 @@ void KTTextStorage::replaceCharacters(uint32_t location, uint32_t count, const Q
         const uint32_t textLength = length();
         const uint32_t gap = needed + std::max(kMinimumGap, textLength / 16);
         CharacterBuffer grown(textLength + gap);
-        std::memcpy(grown.data(), buffer_.data(), gapStart_ * sizeof(QChar));
+        // An empty buffer has no storage at all, and memcpy must not see its null pointer.
+        if (gapStart_)
+            std::memcpy(grown.data(), buffer_.data(), gapStart_ * sizeof(QChar));
         const uint32_t after = static_cast<uint32_t>(buffer_.size()) - gapEnd_;
-        std::memcpy(grown.data() + gapStart_ + gap, buffer_.data() + gapEnd_,
-                    after * sizeof(QChar));
+        if (after)
+            std::memcpy(grown.data() + gapStart_ + gap, buffer_.data() + gapEnd_,
+                        after * sizeof(QChar));
         buffer_ = std::move(grown);
         gapEnd_ = gapStart_ + gap;
     }
-    std::memcpy(buffer_.data() + gapStart_, string.constData(), needed * sizeof(QChar));
+    if (needed)
+        std::memcpy(buffer_.data() + gapStart_, string.constData(), needed * sizeof(QChar));
     gapStart_ += needed;
     if (count || needed)
         stringCacheValid_ = false;
