@@ -144,7 +144,10 @@ int32_t addItem(const QString& serviceName, const QString& account, const QStrin
     return item ? errSecSuccess : errSecInternalComponent;
 }
 
-int32_t updateItem(const QString& service, const QString& account, const QByteArray& data) {
+// Runs action on every item stored for (service, account); the first failure ends the walk.
+// No such item is a failure of its own.
+template <typename Action>
+int32_t forEachItem(const QString& service, const QString& account, Action action) {
     Search found;
     search(service, account, false, &found);
     if (found.status != errSecSuccess)
@@ -152,33 +155,31 @@ int32_t updateItem(const QString& service, const QString& account, const QByteAr
     if (!found.items)
         return errSecItemNotFound;
     for (GList* entry = found.items; entry; entry = entry->next) {
-        auto* item = static_cast<SecretItem*>(entry->data);
+        const int32_t status = action(static_cast<SecretItem*>(entry->data));
+        if (status != errSecSuccess)
+            return status;
+    }
+    return errSecSuccess;
+}
+
+int32_t updateItem(const QString& service, const QString& account, const QByteArray& data) {
+    return forEachItem(service, account, [&data](SecretItem* item) {
         if (secret_item_get_locked(item))
             return errSecInteractionNotAllowed;
         GError* error = nullptr;
         SecretValue* value = secretValue(data);
         secret_item_set_secret_sync(item, value, nullptr, &error);
         secret_value_unref(value);
-        if (error)
-            return statusOf(error);
-    }
-    return errSecSuccess;
+        return error ? statusOf(error) : errSecSuccess;
+    });
 }
 
 int32_t deleteItems(const QString& service, const QString& account) {
-    Search found;
-    search(service, account, false, &found);
-    if (found.status != errSecSuccess)
-        return found.status;
-    if (!found.items)
-        return errSecItemNotFound;
-    for (GList* entry = found.items; entry; entry = entry->next) {
+    return forEachItem(service, account, [](SecretItem* item) {
         GError* error = nullptr;
-        secret_item_delete_sync(static_cast<SecretItem*>(entry->data), nullptr, &error);
-        if (error)
-            return statusOf(error);
-    }
-    return errSecSuccess;
+        secret_item_delete_sync(item, nullptr, &error);
+        return error ? statusOf(error) : errSecSuccess;
+    });
 }
 
 int32_t countItems(const QString& service, const QString& account, int* count) {
