@@ -141,18 +141,23 @@ std::optional<QString> FileConnection::fullPathForPath(const QString& path, Erro
     return fullPath;
 }
 
+std::optional<QString> FileConnection::beginRequest(const QString& path, Error* error) {
+    std::optional<QString> fullPath = fullPathForPath(path, error);
+    if (fullPath && delegate())
+        delegate()->connectionWillStartRequest(this);
+    return fullPath;
+}
+
 bool FileConnection::connectError(Error* /*error*/) {
     return true;
 }
 
 std::optional<QList<ConnectionItemAttributes>>
 FileConnection::contentsOfDirectoryAtPath(const QString& path, Error* error) {
-    const std::optional<QString> fullPath = fullPathForPath(path, error);
+    const std::optional<QString> fullPath = beginRequest(path, error);
     if (!fullPath)
         return std::nullopt;
     AbstractConnectionProtocolDelegate* const listener = delegate();
-    if (listener)
-        listener->connectionWillStartRequest(this);
 
     std::optional<QList<ConnectionItemAttributes>> contents;
     std::error_code failure;
@@ -180,12 +185,10 @@ FileConnection::contentsOfDirectoryAtPath(const QString& path, Error* error) {
 }
 
 std::optional<QByteArray> FileConnection::contentsOfFileAtPath(const QString& path, Error* error) {
-    const std::optional<QString> fullPath = fullPathForPath(path, error);
+    const std::optional<QString> fullPath = beginRequest(path, error);
     if (!fullPath)
         return std::nullopt;
     AbstractConnectionProtocolDelegate* const listener = delegate();
-    if (listener)
-        listener->connectionWillStartRequest(this);
 
     std::optional<QByteArray> contents;
     QFile file(*fullPath);
@@ -205,12 +208,10 @@ std::optional<QByteArray> FileConnection::contentsOfFileAtPath(const QString& pa
 
 std::optional<ConnectionItemAttributes> FileConnection::attributesOfItemAtPath(const QString& path,
                                                                                Error* error) {
-    const std::optional<QString> fullPath = fullPathForPath(path, error);
+    const std::optional<QString> fullPath = beginRequest(path, error);
     if (!fullPath)
         return std::nullopt;
     AbstractConnectionProtocolDelegate* const listener = delegate();
-    if (listener)
-        listener->connectionWillStartRequest(this);
 
     std::optional<ConnectionItemAttributes> record =
         recordForEntry(*fullPath, lastComponent(*fullPath));
@@ -223,11 +224,9 @@ std::optional<ConnectionItemAttributes> FileConnection::attributesOfItemAtPath(c
 }
 
 bool FileConnection::createDirectoryAtPath(const QString& path, Error* error) {
-    const std::optional<QString> fullPath = fullPathForPath(path, error);
+    const std::optional<QString> fullPath = beginRequest(path, error);
     if (!fullPath)
         return false;
-    if (delegate())
-        delegate()->connectionWillStartRequest(this);
 
     const std::string target = encoded(*fullPath);
     std::error_code failure;
@@ -248,11 +247,9 @@ bool FileConnection::createDirectoryAtPath(const QString& path, Error* error) {
 
 bool FileConnection::createFileAtPath(const QString& path,
                                       const std::optional<QByteArray>& contents, Error* error) {
-    const std::optional<QString> fullPath = fullPathForPath(path, error);
+    const std::optional<QString> fullPath = beginRequest(path, error);
     if (!fullPath)
         return false;
-    if (delegate())
-        delegate()->connectionWillStartRequest(this);
 
     bool created = false;
     QSaveFile file(*fullPath);
@@ -311,11 +308,9 @@ bool FileConnection::moveItemAtPath(const QString& fromPath, const QString& toPa
 }
 
 bool FileConnection::removeItemAtPath(const QString& path, Error* error) {
-    const std::optional<QString> fullPath = fullPathForPath(path, error);
+    const std::optional<QString> fullPath = beginRequest(path, error);
     if (!fullPath)
         return false;
-    if (delegate())
-        delegate()->connectionWillStartRequest(this);
 
     const std::string target = encoded(*fullPath);
     std::error_code failure;

@@ -42,4 +42,7 @@ public:
     // basePath() joined with a path argument; none, with the error filled, when the argument
     // climbs out of basePath() or holds a NUL character.
     std::optional<QString> fullPathForPath(const QString& path, Error* error = nullptr) const;
+    // The full path of a request's path, after telling the delegate the request starts; none,
+    // and nothing told, for a path that is refused.
+    std::optional<QString> beginRequest(const QString& path, Error* error);
 };
