@@ -1,0 +1,158 @@
+#include "RemoteConnectionShared.h"
+
+#include <curl/curl.h>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+using namespace remotetest;
+
+namespace {
+
+TEST_P(RemoteConnectionTest, WrongPasswordGivesTheLibcurlCodeAndText) {
+    connection->setPassword("not-" + server.password);
+    Error error;
+    EXPECT_FALSE(connection->connectError(&error));
+    EXPECT_EQ(error.domain, protocol().domain());
+    EXPECT_EQ(error.code, int(CURLE_LOGIN_DENIED));
+    EXPECT_FALSE(error.description.isEmpty());
+}
+
+TEST_P(RemoteConnectionTest, TemporaryNameNeverHitsAnExistingFile) {
+    // The first numbers drawn name files that exist; the upload must draw again.
+    struct Case {
+        QString extension;
+        QList<uint32_t> existing;
+        QList<uint32_t> draws;
+        uint32_t afterwards; // drawn once the list is used up
+    };
+    const Case cases[] = {
+        {"jpg", {7, 8}, {7, 100007, 8, 9}, 11},
+        {"png", {3, 4}, {3, 100004, 5}, 6},
+    };
+    QList<uint32_t> draws;
+    uint32_t afterwards = 0;
+    connection->setRandomSource(
+        [&draws, &afterwards]() { return draws.isEmpty() ? afterwards : draws.takeFirst(); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extension.toStdString());
+        const QString sub = remote(c.extension);
+        QStringList expected;
+        for (uint32_t n : c.existing) {
+            const QString name = QString::number(n) + "." + c.extension;
+            put(sub + "/" + name, "existing " + name.toUtf8());
+            expected << name;
+        }
+        draws = c.draws;
+        afterwards = c.afterwards;
+        const QString newName = "new." + c.extension;
+        ASSERT_TRUE(writeFile(device(newName), "new file"));
+        Error error;
+        ASSERT_TRUE(connection->uploadFileFromPath(device(newName), sub + "/" + newName, &error))
+            << error.description.toStdString();
+        for (const QString& name : expected)
+            EXPECT_EQ(readFile(local(sub + "/" + name)), "existing " + name.toUtf8());
+        EXPECT_EQ(readFile(local(sub + "/" + newName)), "new file");
+        expected << newName;
+        EXPECT_EQ(sortedEntries(local(sub)), expected);
+    }
+}
+
+TEST_P(RemoteConnectionTest, UploadOverAFolderFailsAndKeepsTheFolder) {
+    put(remote("site/index.html"), "keep me");
+    ASSERT_TRUE(writeFile(device("site"), "a file"));
+    const qsizetype mark = logMark();
+    Error error;
+    EXPECT_FALSE(connection->uploadFileFromPath(device("site"), remote("site"), &error));
+    EXPECT_EQ(error.description, "A folder named 'site' exists");
+    EXPECT_EQ(readFile(local(remote("site/index.html"))), "keep me");
+    EXPECT_EQ(sortedEntries(local(folder)), QStringList({"site"}));
+    const QString log = logSince(mark);
+    EXPECT_FALSE(log.contains(protocol().storeInLog())) << log.toStdString();
+}
+
+TEST_P(RemoteConnectionTest, EntriesAppearingBetweenUploadsOfAFolderAreHandled) {
+    // A folder upload reads the folder once; entries made by someone else meanwhile must
+    // neither break the upload of a file nor let a file replace a folder.
+    ASSERT_TRUE(writeFile(device("first.html"), "first"));
+    ASSERT_TRUE(writeFile(device("second.html"), "second"));
+    ASSERT_TRUE(writeFile(device("folder"), "a file"));
+    Error error;
+    ASSERT_TRUE(connection->uploadFileFromPath(device("first.html"), remote("first.html"), &error))
+        << error.description.toStdString();
+    put(remote("second.html"), "made by someone else");
+    put(remote("folder/inside.html"), "keep me");
+    ASSERT_TRUE(
+        connection->uploadFileFromPath(device("second.html"), remote("second.html"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(local(remote("second.html"))), "second");
+    EXPECT_FALSE(connection->uploadFileFromPath(device("folder"), remote("folder"), &error));
+    EXPECT_EQ(readFile(local(remote("folder/inside.html"))), "keep me");
+}
+
+TEST_P(RemoteConnectionTest, DownloadReplacesTheLocalFileOnlyOnSuccess) {
+    put(remote("remote.txt"), "from the server");
+    ASSERT_TRUE(writeFile(device("nested/target.txt"), "local copy"));
+    Error error;
+    ASSERT_TRUE(
+        connection->downloadFileFromPath(remote("remote.txt"), device("nested/target.txt"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(device("nested/target.txt")), "from the server");
+
+    ASSERT_TRUE(writeFile(device("nested/target.txt"), "local copy"));
+    EXPECT_FALSE(connection->downloadFileFromPath(remote("missing.txt"),
+                                                  device("nested/target.txt"), &error));
+    EXPECT_EQ(error.domain, protocol().domain());
+    EXPECT_EQ(readFile(device("nested/target.txt")), "local copy");
+    EXPECT_EQ(sortedEntries(device("nested")), QStringList({"target.txt"}));
+
+    // Missing local folders are made.
+    ASSERT_TRUE(connection->downloadFileFromPath(remote("remote.txt"),
+                                                 device("new/folder/copy.txt"), &error))
+        << error.description.toStdString();
+    EXPECT_EQ(readFile(device("new/folder/copy.txt")), "from the server");
+}
+
+TEST_P(RemoteConnectionTest, PathsWithLineBreaksAreRefusedAndNothingIsSent) {
+    ASSERT_TRUE(connection->connectError());
+    ASSERT_TRUE(writeFile(device("file"), "x"));
+    put(remote("ok"), "ok");
+    using Operation = std::function<bool(RemoteConnection&, const QString&, Error*)>;
+    QList<QPair<const char*, Operation>> operations{
+        {"list", [](RemoteConnection& c, const QString& p,
+                    Error* e) { return bool(c.contentsOfDirectoryAtPath(p, e)); }},
+        {"mkdir", [](RemoteConnection& c, const QString& p,
+                     Error* e) { return c.createDirectoryAtPath(p, e); }},
+        {"move from", [this](RemoteConnection& c, const QString& p,
+                             Error* e) { return c.moveItemAtPath(p, remote("x"), e); }},
+        {"move to", [this](RemoteConnection& c, const QString& p,
+                           Error* e) { return c.moveItemAtPath(remote("ok"), p, e); }},
+        {"remove",
+         [](RemoteConnection& c, const QString& p, Error* e) { return c.removeItemAtPath(p, e); }},
+        {"upload", [this](RemoteConnection& c, const QString& p,
+                          Error* e) { return c.uploadFileFromPath(device("file"), p, e); }},
+        {"download", [this](RemoteConnection& c, const QString& p,
+                            Error* e) { return c.downloadFileFromPath(p, device("out"), e); }},
+    };
+    if (protocol().createsFiles()) {
+        operations.append({"create", [](RemoteConnection& c, const QString& p, Error* e) {
+                               return c.createFileAtPath(p, QByteArray("x"), e);
+                           }});
+    }
+    for (const QString& path : {remote("a\nb"), remote("a\rDELE x"), remote("a\r\nrm ok"),
+                                remote(QString("a") + QChar(0) + "b")}) {
+        for (const auto& [name, operation] : operations) {
+            SCOPED_TRACE(name);
+            const qsizetype mark = logMark();
+            Error error;
+            EXPECT_FALSE(operation(*connection, path, &error));
+            EXPECT_EQ(error, (Error{ConnectionGenericErrorDomain, ConnectionInvalidPathErrorCode,
+                                    "Invalid path"}));
+            EXPECT_EQ(logSince(mark), QString());
+        }
+    }
+    EXPECT_EQ(sortedEntries(local(folder)), QStringList({"ok"}));
+}
+
+} // namespace
