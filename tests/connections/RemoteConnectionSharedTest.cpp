@@ -155,4 +155,89 @@ TEST_P(RemoteConnectionTest, PathsWithLineBreaksAreRefusedAndNothingIsSent) {
     EXPECT_EQ(sortedEntries(local(folder)), QStringList({"ok"}));
 }
 
+TEST_P(RemoteConnectionTest, AwkwardNamesRoundTrip) {
+    const QStringList cases{
+        "My Site/a#b 100%.html",
+        "with space.txt",
+        "question?.css",
+        "Bob's page.html",
+        "say \"hi\" \\ there.txt",
+        QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac/\xe6\x97\xa5\xe6\x9c\xac.html"),
+        QString::fromUtf8("\xc3\xbc"
+                          "ber/\xe6\x97\xa5\xe6\x9c\xac 'x'.css"),
+        "semi;colon.js",
+        "~tilde.js",
+    };
+    for (const QString& name : cases) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray contents = "contents of " + name.toUtf8();
+        ASSERT_TRUE(writeFile(device("up"), contents));
+        Error error;
+        ASSERT_TRUE(connection->uploadFileFromPath(device("up"), remote(name), &error))
+            << error.description.toStdString();
+        EXPECT_EQ(readFile(local(remote(name))), contents);
+        // Once more onto the existing file: remove and rename with the awkward name.
+        ASSERT_TRUE(connection->uploadFileFromPath(device("up"), remote(name), &error))
+            << error.description.toStdString();
+        EXPECT_EQ(readFile(local(remote(name))), contents);
+
+        auto found = connection->attributesOfItemAtPath(remote(name), &error);
+        ASSERT_TRUE(found) << error.description.toStdString();
+        EXPECT_EQ(found->name, remotepaths::lastComponent(name));
+
+        ASSERT_TRUE(connection->downloadFileFromPath(remote(name), device("down"), &error))
+            << error.description.toStdString();
+        EXPECT_EQ(readFile(device("down")), contents);
+
+        // Moved twice, to names that stay awkward, then removed.
+        QString from = remote(name);
+        for (const QString& to : {remote(name) + " moved", remote(name) + " 'moved'"}) {
+            SCOPED_TRACE(to.toStdString());
+            ASSERT_TRUE(connection->moveItemAtPath(from, to, &error))
+                << error.description.toStdString();
+            EXPECT_EQ(readFile(local(to)), contents);
+            from = to;
+        }
+        ASSERT_TRUE(connection->removeItemAtPath(from, &error)) << error.description.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(local(from)));
+    }
+}
+
+TEST_P(RemoteConnectionTest, RemovalDeletesATreeAndNeverFollowsLinks) {
+    put(remote("tree/a.txt"), "a");
+    put(remote("tree/sub dir/b.txt"), "b");
+    put(remote("tree/sub dir/b's.txt"), "b's");
+    put(remote("tree/sub dir/deeper/c.txt"), "c");
+    ASSERT_TRUE(QDir().mkpath(local(remote("tree/empty"))));
+    // A site's folder and the links shared hosts put next to it.
+    put(remote("public_html/index.html"), "home");
+    put(remote("public_html/css/site.css"), "css");
+    put(remote("public_html/img/logo.png"), "logo");
+    ASSERT_TRUE(QFile::link("public_html", local(remote("www"))));
+    ASSERT_TRUE(QDir().mkpath(local(remote("nest"))));
+    ASSERT_TRUE(QFile::link("..", local(remote("nest/up"))));
+    ASSERT_TRUE(QFile::link(".", local(remote("nest/self"))));
+    protocol().handOver(server, local(folder));
+
+    RecordingDelegate delegate;
+    connection->setDelegate(&delegate);
+    Error error;
+    ASSERT_TRUE(connection->removeItemAtPath(remote("tree"), &error))
+        << error.description.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(local(remote("tree"))));
+    EXPECT_TRUE(delegate.calls.contains("didRemove " + remote("tree")));
+
+    ASSERT_TRUE(connection->removeItemAtPath(remote("www"), &error))
+        << error.description.toStdString();
+    EXPECT_FALSE(QFileInfo(local(remote("www"))).isSymLink());
+    EXPECT_EQ(readFile(local(remote("public_html/index.html"))), "home");
+    EXPECT_EQ(readFile(local(remote("public_html/css/site.css"))), "css");
+    EXPECT_EQ(readFile(local(remote("public_html/img/logo.png"))), "logo");
+
+    ASSERT_TRUE(connection->removeItemAtPath(remote("nest"), &error))
+        << error.description.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(local(remote("nest"))));
+    EXPECT_EQ(sortedEntries(local(folder)), QStringList({"public_html"}));
+}
+
 } // namespace

@@ -210,40 +210,6 @@ TEST_F(SftpTest, UploadOntoAnExistingFileRemovesItOnlyAfterTheData) {
     EXPECT_LT(removedAt, renamedAt) << log.toStdString();
 }
 
-TEST_F(SftpTest, NamesWithQuotesSpacesAndEscapesWork) {
-    const QStringList cases{
-        "Bob's page.html",
-        "say \"hi\" \\ there.txt",
-        "My Site/a#b 100%.html",
-        QString::fromUtf8("\xc3\xbc"
-                          "ber/\xe6\x97\xa5\xe6\x9c\xac 'x'.css"),
-        "~tilde.js",
-    };
-    for (const QString& name : cases) {
-        SCOPED_TRACE(name.toStdString());
-        const QByteArray contents = "contents of " + name.toUtf8();
-        ASSERT_TRUE(writeFile(device("up"), contents));
-        Error error;
-        ASSERT_TRUE(connection->uploadFileFromPath(device("up"), remote(name), &error))
-            << error.description.toStdString();
-        EXPECT_EQ(readFile(remote(name)), contents);
-        // Once more onto the existing file: remove and rename with the awkward name.
-        ASSERT_TRUE(connection->uploadFileFromPath(device("up"), remote(name), &error))
-            << error.description.toStdString();
-        auto found = connection->attributesOfItemAtPath(remote(name), &error);
-        ASSERT_TRUE(found) << error.description.toStdString();
-        ASSERT_TRUE(connection->downloadFileFromPath(remote(name), device("down"), &error))
-            << error.description.toStdString();
-        EXPECT_EQ(readFile(device("down")), contents);
-        const QString moved = remote(name) + " 'moved'";
-        ASSERT_TRUE(connection->moveItemAtPath(remote(name), moved, &error))
-            << error.description.toStdString();
-        EXPECT_EQ(readFile(moved), contents);
-        ASSERT_TRUE(connection->removeItemAtPath(moved, &error)) << error.description.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(moved));
-    }
-}
-
 TEST_F(SftpTest, NamesThatAreNotUtf8KeepTheirBytes) {
     const QByteArray rawName = QFile::encodeName(folder) + "/caf\xe9"
                                                            " 1.txt";
@@ -270,33 +236,11 @@ TEST_F(SftpTest, NamesThatAreNotUtf8KeepTheirBytes) {
     EXPECT_NE(::access(rawName.constData(), F_OK), 0);
 }
 
-TEST_F(SftpTest, RemovalDeletesATreeAndNeverFollowsLinks) {
-    makeFile(remote("tree/a.txt"), "a");
-    makeFile(remote("tree/sub dir/b's.txt"), "b");
-    makeFile(remote("tree/sub dir/deeper/c.txt"), "c");
-    makeFile(remote("public_html/index.html"), "home");
-    makeFile(remote("public_html/img/logo.png"), "logo");
-    ASSERT_TRUE(QFile::link("public_html", remote("www")));
-    ASSERT_TRUE(QDir().mkpath(remote("nest")));
-    ASSERT_TRUE(QFile::link("..", remote("nest/up")));
-    giveToAccount(folder);
-    ASSERT_EQ(QProcess::execute("chown", {"-h", server.user, remote("www"), remote("nest/up")}), 0);
-
-    Error error;
-    ASSERT_TRUE(connection->removeItemAtPath(remote("tree"), &error))
-        << error.description.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(remote("tree")));
-    ASSERT_TRUE(connection->removeItemAtPath(remote("www"), &error))
-        << error.description.toStdString();
-    EXPECT_FALSE(QFileInfo(remote("www")).isSymLink());
-    EXPECT_EQ(readFile(remote("public_html/index.html")), "home");
-    EXPECT_EQ(readFile(remote("public_html/img/logo.png")), "logo");
-    ASSERT_TRUE(connection->removeItemAtPath(remote("nest"), &error))
-        << error.description.toStdString();
-    EXPECT_EQ(sortedEntries(folder), QStringList({"public_html"}));
-
+// Removing an entry that is not there succeeds without saying it was removed.
+TEST_F(SftpTest, RemovingAMissingEntryDoesNotReportItRemoved) {
     RecordingDelegate delegate;
     connection->setDelegate(&delegate);
+    Error error;
     EXPECT_TRUE(connection->removeItemAtPath(remote("never"), &error));
     EXPECT_FALSE(delegate.calls.contains("didRemove " + remote("never")));
 }
