@@ -39,6 +39,7 @@ public:
                                                    const QString&) const override {
         return ::connectionTo(server);
     }
+    QString privateServerKind() const override { return "ftp"; }
     QString storeInLog() const override { return "STOR"; }
     bool createsFiles() const override { return true; }
 };
@@ -284,36 +285,6 @@ TEST(FtpActiveOnly, LoginFallsBackToActiveModeForTheSession) {
             QRegularExpression("^(LIST|STOR|RETR)", QRegularExpression::MultilineOption)),
         afterLogin.count(QRegularExpression("^(PORT|EPRT) ", QRegularExpression::MultilineOption)))
         << log.toStdString();
-}
-
-TEST(FtpDroppedServer, OperationsFailInsteadOfHangingOrSucceeding) {
-    PrivateServer server;
-    ASSERT_TRUE(server.info());
-    ASSERT_TRUE(writeFile(server.info()->root + "/doomed.txt", "x"));
-    auto connection = connectionTo(*server.info());
-    connection->setStallTimeout(2);
-    connection->setConnectTimeout(2);
-    ASSERT_TRUE(connection->connectError());
-    ASSERT_TRUE(connection->attributesOfItemAtPath("/doomed.txt"));
-
-    // Frozen: the connection stays open and nothing answers.
-    server.pause();
-    Error error;
-    EXPECT_FALSE(connection->contentsOfDirectoryAtPath("/", &error));
-    EXPECT_EQ(error.domain, "FTP");
-    server.resume();
-
-    // Gone: removal cannot know the entry is gone, so it does not say so.
-    server.stop();
-    error = Error();
-    RecordingDelegate delegate;
-    connection->setDelegate(&delegate);
-    EXPECT_FALSE(connection->removeItemAtPath("/doomed.txt", &error));
-    EXPECT_EQ(error.domain, "FTP");
-    EXPECT_NE(error.code, 0);
-    error = Error();
-    EXPECT_FALSE(connection->attributesOfItemAtPath("/doomed.txt", &error));
-    EXPECT_EQ(error.domain, "FTP");
 }
 
 TEST(FtpDroppedServer, InterruptedUploadLeavesTheOldFile) {

@@ -34,6 +34,8 @@ public:
     virtual void handOver(const ServerInfo& /*server*/, const QString& /*localPath*/) const {}
     virtual std::unique_ptr<RemoteConnection> connectionTo(const ServerInfo& server,
                                                            const QString& knownHosts) const = 0;
+    // The kind of quorvel::test::PrivateServer that speaks the protocol.
+    virtual QString privateServerKind() const = 0;
     // What the server's log shows when a file is stored.
     virtual QString storeInLog() const = 0;
     virtual bool createsFiles() const = 0;

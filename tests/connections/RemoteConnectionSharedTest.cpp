@@ -240,4 +240,38 @@ TEST_P(RemoteConnectionTest, RemovalDeletesATreeAndNeverFollowsLinks) {
     EXPECT_EQ(sortedEntries(local(folder)), QStringList({"public_html"}));
 }
 
+TEST_P(RemoteConnectionTest, DroppedServerOperationsFailInsteadOfHangingOrSucceeding) {
+    quorvel::test::PrivateServer dropping(protocol().privateServerKind());
+    ASSERT_TRUE(dropping.info());
+    const ServerInfo& info = *dropping.info();
+    const QString file = protocol().folderFor(info, "doomed.txt");
+    ASSERT_TRUE(writeFile(protocol().local(info, file), "x"));
+    protocol().handOver(info, protocol().local(info, file));
+    auto dropped = protocol().connectionTo(info, device("dropped_known_hosts"));
+    Error error;
+    ASSERT_TRUE(dropped->connectError(&error)) << error.description.toStdString();
+    ASSERT_TRUE(dropped->attributesOfItemAtPath(file));
+    dropped->setConnectTimeout(2);
+    dropped->setStallTimeout(2);
+
+    // Frozen: the session stays open and nothing answers.
+    dropping.pause();
+    EXPECT_FALSE(dropped->contentsOfDirectoryAtPath(protocol().folderFor(info, ""), &error));
+    EXPECT_EQ(error.domain, protocol().domain());
+    dropping.resume();
+
+    // Gone: removal cannot know the entry is gone, so it does not say so.
+    dropping.stop();
+    error = Error();
+    RecordingDelegate delegate;
+    dropped->setDelegate(&delegate);
+    EXPECT_FALSE(dropped->removeItemAtPath(file, &error));
+    EXPECT_EQ(error.domain, protocol().domain());
+    EXPECT_NE(error.code, 0);
+    EXPECT_FALSE(delegate.calls.contains("didRemove " + file));
+    error = Error();
+    EXPECT_FALSE(dropped->attributesOfItemAtPath(file, &error));
+    EXPECT_EQ(error.domain, protocol().domain());
+}
+
 } // namespace

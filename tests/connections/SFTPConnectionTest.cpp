@@ -50,6 +50,7 @@ public:
                                                    const QString& knownHosts) const override {
         return ::connectionTo(server, knownHosts);
     }
+    QString privateServerKind() const override { return "sshd"; }
     QString storeInLog() const override { return "WRITE"; }
     bool createsFiles() const override { return false; }
 };
@@ -252,41 +253,6 @@ TEST_F(SftpTest, RelativeDownloadPathIsInsideTheHomeFolder) {
     ASSERT_TRUE(connection->downloadFileFromPath(relative, device("relative.txt"), &error))
         << error.description.toStdString();
     EXPECT_EQ(readFile(device("relative.txt")), "from the server");
-}
-
-TEST(SftpDroppedServer, OperationsFailInsteadOfHangingOrSucceeding) {
-    quorvel::test::PrivateServer server("sshd");
-    ASSERT_TRUE(server.info());
-    const ServerInfo& info = *server.info();
-    const QString file = info.root + "/doomed.txt";
-    ASSERT_TRUE(writeFile(file, "x"));
-    ASSERT_EQ(QProcess::execute("chown", {info.user, file}), 0);
-    QTemporaryDir dir;
-    SFTPConnection connection;
-    connection.setScheme("sftp");
-    connection.setHost(info.host);
-    connection.setPort(info.port);
-    connection.setUsername(info.user);
-    connection.setPassword(info.password);
-    connection.setKnownHostsPath(dir.filePath("known_hosts"));
-    Error error;
-    ASSERT_TRUE(connection.connectError(&error)) << error.description.toStdString();
-    ASSERT_TRUE(connection.attributesOfItemAtPath(file));
-    connection.setConnectTimeout(2);
-    connection.setStallTimeout(2);
-
-    // Frozen: the session stays open and nothing answers.
-    server.pause();
-    EXPECT_FALSE(connection.contentsOfDirectoryAtPath(info.root, &error));
-    EXPECT_EQ(error.domain, "SFTP");
-    server.resume();
-
-    // Gone: removal cannot know the entry is gone, so it does not say so.
-    server.stop();
-    error = Error();
-    EXPECT_FALSE(connection.removeItemAtPath(file, &error));
-    EXPECT_EQ(error.domain, "SFTP");
-    EXPECT_NE(error.code, 0);
 }
 
 } // namespace
