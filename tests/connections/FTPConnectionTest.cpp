@@ -1,4 +1,4 @@
-#include "RemoteTestSupport.h"
+#include "RemoteConnectionShared.h"
 #include "TestServers.h"
 
 #include "connections/FTPConnection.h"
@@ -24,6 +24,28 @@ std::unique_ptr<FTPConnection> connectionTo(const ServerInfo& server) {
     connection->setPassword(server.password);
     return connection;
 }
+
+// The account starts in the server's root; the tests' files lie below it on this machine.
+class FtpProtocol : public RemoteProtocol {
+public:
+    QString name() const override { return "Ftp"; }
+    QString domain() const override { return "FTP"; }
+    QString sharedServer() const override { return "ftp"; }
+    QString folderFor(const ServerInfo&, const QString& name) const override { return "/" + name; }
+    QString local(const ServerInfo& server, const QString& path) const override {
+        return server.root + path;
+    }
+    std::unique_ptr<RemoteConnection> connectionTo(const ServerInfo& server,
+                                                   const QString&) const override {
+        return ::connectionTo(server);
+    }
+    QString privateServerKind() const override { return "ftp"; }
+    QString storeInLog() const override { return "STOR"; }
+    bool createsFiles() const override { return true; }
+};
+
+const FtpProtocol ftpProtocol;
+INSTANTIATE_TEST_SUITE_P(Ftp, RemoteConnectionTest, ::testing::Values(&ftpProtocol), protocolName);
 
 // Each test works in a folder of its own below the shared server's root.
 class FtpTest : public ::testing::Test {
@@ -73,15 +95,6 @@ TEST_F(FtpTest, ConnectLearnsTheLoginFolderAndOneLoginServesTheSession) {
     // The password never reaches the transcript.
     EXPECT_TRUE(connection->transcript().contains("> PASS ****"));
     EXPECT_FALSE(connection->transcript().contains(server.password));
-}
-
-TEST_F(FtpTest, WrongPasswordGivesTheLibcurlCodeAndText) {
-    connection->setPassword("not-" + server.password);
-    Error error;
-    EXPECT_FALSE(connection->connectError(&error));
-    EXPECT_EQ(error.domain, "FTP");
-    EXPECT_EQ(error.code, int(CURLE_LOGIN_DENIED));
-    EXPECT_FALSE(error.description.isEmpty());
 }
 
 TEST_F(FtpTest, ListingGivesRecordsAndEmptyFolderGivesEmptyList) {
@@ -198,21 +211,6 @@ TEST_F(FtpTest, TemporaryNamesForTargetsWithoutExtensionOrFolder) {
     }
 }
 
-TEST_F(FtpTest, TemporaryNameNeverHitsAnExistingFile) {
-    // The first numbers drawn name files that exist; the upload must draw again.
-    for (int n : {7, 8})
-        ASSERT_TRUE(writeFile(local(remote(QString::number(n) + ".jpg")),
-                              "photo " + QByteArray::number(n)));
-    QList<uint32_t> draws{7, 100007, 8, 9};
-    connection->setRandomSource([&draws]() { return draws.isEmpty() ? 11u : draws.takeFirst(); });
-    ASSERT_TRUE(writeFile(device("new.jpg"), "new photo"));
-    ASSERT_TRUE(connection->uploadFileFromPath(device("new.jpg"), remote("new.jpg")));
-    EXPECT_EQ(readFile(local(remote("7.jpg"))), "photo 7");
-    EXPECT_EQ(readFile(local(remote("8.jpg"))), "photo 8");
-    EXPECT_EQ(readFile(local(remote("new.jpg"))), "new photo");
-    EXPECT_EQ(sortedEntries(local(folder)), QStringList({"7.jpg", "8.jpg", "new.jpg"}));
-}
-
 TEST_F(FtpTest, CreateFileUploadsContentsAndEmptyMakesAZeroByteFile) {
     struct Case {
         const char* name;
@@ -239,169 +237,14 @@ TEST_F(FtpTest, CreateFileUploadsContentsAndEmptyMakesAZeroByteFile) {
     EXPECT_EQ(readFile(local(remote("stream.bin"))), bytes);
 }
 
-TEST_F(FtpTest, AwkwardNamesRoundTrip) {
-    const QStringList cases{
-        "My Site/a#b 100%.html",
-        "with space.txt",
-        "question?.css",
-        "Bob's page.html",
-        QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac/\xe6\x97\xa5\xe6\x9c\xac.html"),
-        "semi;colon.js",
-    };
-    for (const QString& name : cases) {
-        SCOPED_TRACE(name.toStdString());
-        const QByteArray contents = "contents of " + name.toUtf8();
-        ASSERT_TRUE(writeFile(device("up"), contents));
-        Error error;
-        ASSERT_TRUE(connection->uploadFileFromPath(device("up"), remote(name), &error))
-            << error.description.toStdString();
-        EXPECT_EQ(readFile(local(remote(name))), contents);
-
-        auto found = connection->attributesOfItemAtPath(remote(name), &error);
-        ASSERT_TRUE(found) << error.description.toStdString();
-        EXPECT_EQ(found->name, remotepaths::lastComponent(name));
-
-        ASSERT_TRUE(connection->downloadFileFromPath(remote(name), device("down"), &error))
-            << error.description.toStdString();
-        EXPECT_EQ(readFile(device("down")), contents);
-
-        const QString moved = remote(name) + " moved";
-        ASSERT_TRUE(connection->moveItemAtPath(remote(name), moved, &error))
-            << error.description.toStdString();
-        EXPECT_EQ(readFile(local(moved)), contents);
-        ASSERT_TRUE(connection->removeItemAtPath(moved, &error)) << error.description.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(local(moved)));
-    }
-}
-
-TEST_F(FtpTest, RemovalDeletesATreeAndNeverFollowsLinks) {
-    ASSERT_TRUE(writeFile(local(remote("tree/a.txt")), "a"));
-    ASSERT_TRUE(writeFile(local(remote("tree/sub dir/b.txt")), "b"));
-    ASSERT_TRUE(writeFile(local(remote("tree/sub dir/deeper/c.txt")), "c"));
-    ASSERT_TRUE(QDir().mkpath(local(remote("tree/empty"))));
-    // A site's folder and the links shared hosts put next to it.
-    ASSERT_TRUE(writeFile(local(remote("public_html/index.html")), "home"));
-    ASSERT_TRUE(writeFile(local(remote("public_html/css/site.css")), "css"));
-    ASSERT_TRUE(QFile::link("public_html", local(remote("www"))));
-    ASSERT_TRUE(QDir().mkpath(local(remote("nest"))));
-    ASSERT_TRUE(QFile::link("..", local(remote("nest/up"))));
-    ASSERT_TRUE(QFile::link(".", local(remote("nest/self"))));
-
+// Removing an entry that is not there succeeds and says it was removed.
+TEST_F(FtpTest, RemovingAMissingEntryReportsItRemoved) {
     RecordingDelegate delegate;
     connection->setDelegate(&delegate);
     Error error;
-    ASSERT_TRUE(connection->removeItemAtPath(remote("tree"), &error))
-        << error.description.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(local(remote("tree"))));
-    EXPECT_TRUE(delegate.calls.contains("didRemove " + remote("tree")));
-
-    ASSERT_TRUE(connection->removeItemAtPath(remote("www"), &error))
-        << error.description.toStdString();
-    EXPECT_FALSE(QFileInfo(local(remote("www"))).isSymLink());
-    EXPECT_EQ(readFile(local(remote("public_html/index.html"))), "home");
-    EXPECT_EQ(readFile(local(remote("public_html/css/site.css"))), "css");
-
-    ASSERT_TRUE(connection->removeItemAtPath(remote("nest"), &error))
-        << error.description.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(local(remote("nest"))));
-    EXPECT_EQ(sortedEntries(local(folder)), QStringList({"public_html"}));
-
-    // A missing entry is already gone.
-    delegate.calls.clear();
     EXPECT_TRUE(connection->removeItemAtPath(remote("never"), &error));
     EXPECT_EQ(delegate.calls.first(), "willStart");
     EXPECT_EQ(delegate.calls.last(), "didRemove " + remote("never"));
-}
-
-TEST_F(FtpTest, UploadOverAFolderFailsAndKeepsTheFolder) {
-    ASSERT_TRUE(writeFile(local(remote("site/index.html")), "keep me"));
-    ASSERT_TRUE(writeFile(device("site"), "a file"));
-    const qsizetype mark = logMark();
-    Error error;
-    EXPECT_FALSE(connection->uploadFileFromPath(device("site"), remote("site"), &error));
-    EXPECT_EQ(error.description, "A folder named 'site' exists");
-    EXPECT_EQ(readFile(local(remote("site/index.html"))), "keep me");
-    EXPECT_FALSE(logSince(mark).contains("STOR"));
-}
-
-TEST_F(FtpTest, EntriesAppearingBetweenUploadsOfAFolderAreHandled) {
-    // A folder upload reads the folder once; entries made by someone else meanwhile must
-    // neither break the upload of a file nor let a file replace a folder.
-    ASSERT_TRUE(writeFile(device("first.html"), "first"));
-    ASSERT_TRUE(writeFile(device("second.html"), "second"));
-    ASSERT_TRUE(writeFile(device("folder"), "a file"));
-    Error error;
-    ASSERT_TRUE(connection->uploadFileFromPath(device("first.html"), remote("first.html"), &error))
-        << error.description.toStdString();
-    ASSERT_TRUE(writeFile(local(remote("second.html")), "made by someone else"));
-    ASSERT_TRUE(writeFile(local(remote("folder/inside.html")), "keep me"));
-    ASSERT_TRUE(
-        connection->uploadFileFromPath(device("second.html"), remote("second.html"), &error))
-        << error.description.toStdString();
-    EXPECT_EQ(readFile(local(remote("second.html"))), "second");
-    EXPECT_FALSE(connection->uploadFileFromPath(device("folder"), remote("folder"), &error));
-    EXPECT_EQ(readFile(local(remote("folder/inside.html"))), "keep me");
-}
-
-TEST_F(FtpTest, DownloadReplacesTheLocalFileOnlyOnSuccess) {
-    ASSERT_TRUE(writeFile(local(remote("remote.txt")), "from the server"));
-    ASSERT_TRUE(writeFile(device("nested/target.txt"), "local copy"));
-    Error error;
-    ASSERT_TRUE(
-        connection->downloadFileFromPath(remote("remote.txt"), device("nested/target.txt"), &error))
-        << error.description.toStdString();
-    EXPECT_EQ(readFile(device("nested/target.txt")), "from the server");
-
-    ASSERT_TRUE(writeFile(device("nested/target.txt"), "local copy"));
-    EXPECT_FALSE(connection->downloadFileFromPath(remote("missing.txt"),
-                                                  device("nested/target.txt"), &error));
-    EXPECT_EQ(error.domain, "FTP");
-    EXPECT_EQ(readFile(device("nested/target.txt")), "local copy");
-    EXPECT_EQ(sortedEntries(device("nested")), QStringList({"target.txt"}));
-
-    // Missing local folders are made.
-    ASSERT_TRUE(connection->downloadFileFromPath(remote("remote.txt"),
-                                                 device("new/folder/copy.txt"), &error));
-    EXPECT_EQ(readFile(device("new/folder/copy.txt")), "from the server");
-}
-
-TEST_F(FtpTest, PathsWithLineBreaksAreRefusedAndNothingIsSent) {
-    ASSERT_TRUE(writeFile(device("file"), "x"));
-    const QString bad = remote("a\nb");
-    const QString badCr = remote("a\rDELE x");
-    const QString badNul = remote(QString("a") + QChar(0) + "b");
-    using Operation = std::function<bool(FTPConnection&, const QString&, Error*)>;
-    const QList<QPair<const char*, Operation>> operations{
-        {"list", [](FTPConnection& c, const QString& p,
-                    Error* e) { return bool(c.contentsOfDirectoryAtPath(p, e)); }},
-        {"mkdir", [](FTPConnection& c, const QString& p,
-                     Error* e) { return c.createDirectoryAtPath(p, e); }},
-        {"create", [](FTPConnection& c, const QString& p,
-                      Error* e) { return c.createFileAtPath(p, QByteArray("x"), e); }},
-        {"move from", [this](FTPConnection& c, const QString& p,
-                             Error* e) { return c.moveItemAtPath(p, remote("ok"), e); }},
-        {"move to", [this](FTPConnection& c, const QString& p,
-                           Error* e) { return c.moveItemAtPath(remote("ok"), p, e); }},
-        {"remove",
-         [](FTPConnection& c, const QString& p, Error* e) { return c.removeItemAtPath(p, e); }},
-        {"upload", [this](FTPConnection& c, const QString& p,
-                          Error* e) { return c.uploadFileFromPath(device("file"), p, e); }},
-        {"download", [this](FTPConnection& c, const QString& p,
-                            Error* e) { return c.downloadFileFromPath(p, device("out"), e); }},
-    };
-    ASSERT_TRUE(connection->connectError());
-    for (const QString& path : {bad, badCr, badNul}) {
-        for (const auto& [name, operation] : operations) {
-            SCOPED_TRACE(name);
-            const qsizetype mark = logMark();
-            Error error;
-            EXPECT_FALSE(operation(*connection, path, &error));
-            EXPECT_EQ(error.domain, ConnectionGenericErrorDomain);
-            EXPECT_EQ(error.code, ConnectionInvalidPathErrorCode);
-            EXPECT_EQ(error.description, "Invalid path");
-            EXPECT_EQ(logSince(mark), QString());
-        }
-    }
 }
 
 TEST_F(FtpTest, TranscriptCountsDataInsteadOfHoldingIt) {
@@ -442,36 +285,6 @@ TEST(FtpActiveOnly, LoginFallsBackToActiveModeForTheSession) {
             QRegularExpression("^(LIST|STOR|RETR)", QRegularExpression::MultilineOption)),
         afterLogin.count(QRegularExpression("^(PORT|EPRT) ", QRegularExpression::MultilineOption)))
         << log.toStdString();
-}
-
-TEST(FtpDroppedServer, OperationsFailInsteadOfHangingOrSucceeding) {
-    PrivateServer server;
-    ASSERT_TRUE(server.info());
-    ASSERT_TRUE(writeFile(server.info()->root + "/doomed.txt", "x"));
-    auto connection = connectionTo(*server.info());
-    connection->setStallTimeout(2);
-    connection->setConnectTimeout(2);
-    ASSERT_TRUE(connection->connectError());
-    ASSERT_TRUE(connection->attributesOfItemAtPath("/doomed.txt"));
-
-    // Frozen: the connection stays open and nothing answers.
-    server.pause();
-    Error error;
-    EXPECT_FALSE(connection->contentsOfDirectoryAtPath("/", &error));
-    EXPECT_EQ(error.domain, "FTP");
-    server.resume();
-
-    // Gone: removal cannot know the entry is gone, so it does not say so.
-    server.stop();
-    error = Error();
-    RecordingDelegate delegate;
-    connection->setDelegate(&delegate);
-    EXPECT_FALSE(connection->removeItemAtPath("/doomed.txt", &error));
-    EXPECT_EQ(error.domain, "FTP");
-    EXPECT_NE(error.code, 0);
-    error = Error();
-    EXPECT_FALSE(connection->attributesOfItemAtPath("/doomed.txt", &error));
-    EXPECT_EQ(error.domain, "FTP");
 }
 
 TEST(FtpDroppedServer, InterruptedUploadLeavesTheOldFile) {

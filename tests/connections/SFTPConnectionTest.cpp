@@ -1,4 +1,4 @@
-#include "RemoteTestSupport.h"
+#include "RemoteConnectionShared.h"
 #include "TestServers.h"
 
 #include "connections/SFTPConnection.h"
@@ -16,6 +16,48 @@ using namespace remotetest;
 using quorvel::test::ServerInfo;
 
 namespace {
+
+std::unique_ptr<SFTPConnection> connectionTo(const ServerInfo& server, const QString& knownHosts) {
+    auto connection = std::make_unique<SFTPConnection>();
+    connection->setScheme("sftp");
+    connection->setHost(server.host);
+    connection->setPort(server.port);
+    connection->setUsername(server.user);
+    connection->setPassword(server.password);
+    connection->setKnownHostsPath(knownHosts);
+    return connection;
+}
+
+// Files made here belong to root; the account must be able to change them.
+void giveToAccount(const ServerInfo& server, const QString& path) {
+    ASSERT_EQ(QProcess::execute("chown", {"-hR", server.user + ":" + server.user, path}), 0);
+}
+
+// Server paths are this machine's; the tests work in the account's home.
+class SftpProtocol : public RemoteProtocol {
+public:
+    QString name() const override { return "Sftp"; }
+    QString domain() const override { return "SFTP"; }
+    QString sharedServer() const override { return "sshd"; }
+    QString folderFor(const ServerInfo& server, const QString& name) const override {
+        return server.root + "/" + name;
+    }
+    QString local(const ServerInfo&, const QString& path) const override { return path; }
+    void handOver(const ServerInfo& server, const QString& localPath) const override {
+        giveToAccount(server, localPath);
+    }
+    std::unique_ptr<RemoteConnection> connectionTo(const ServerInfo& server,
+                                                   const QString& knownHosts) const override {
+        return ::connectionTo(server, knownHosts);
+    }
+    QString privateServerKind() const override { return "sshd"; }
+    QString storeInLog() const override { return "WRITE"; }
+    bool createsFiles() const override { return false; }
+};
+
+const SftpProtocol sftpProtocol;
+INSTANTIATE_TEST_SUITE_P(Sftp, RemoteConnectionTest, ::testing::Values(&sftpProtocol),
+                         protocolName);
 
 // Each test works in a folder of its own in the test account's home, and keeps its own
 // known-hosts file.
@@ -36,20 +78,9 @@ protected:
     }
 
     std::unique_ptr<SFTPConnection> makeConnection() const {
-        auto c = std::make_unique<SFTPConnection>();
-        c->setScheme("sftp");
-        c->setHost(server.host);
-        c->setPort(server.port);
-        c->setUsername(server.user);
-        c->setPassword(server.password);
-        c->setKnownHostsPath(knownHosts());
-        return c;
+        return connectionTo(server, knownHosts());
     }
-
-    // Files made here belong to root; the account must be able to change them.
-    void giveToAccount(const QString& path) const {
-        ASSERT_EQ(QProcess::execute("chown", {"-R", server.user + ":" + server.user, path}), 0);
-    }
+    void giveToAccount(const QString& path) const { ::giveToAccount(server, path); }
     void makeFile(const QString& path, const QByteArray& contents) const {
         ASSERT_TRUE(writeFile(path, contents));
         giveToAccount(folder);
@@ -112,15 +143,6 @@ TEST_F(SftpTest, ChangedHostKeyIsRefusedBeforeAnythingIsSent) {
     EXPECT_FALSE(log.contains("session opened")) << log.toStdString();
     // The file still holds the key the user trusted.
     EXPECT_EQ(readFile(knownHosts()).trimmed(), hostKeyLine(server.otherHostKey).toUtf8());
-}
-
-TEST_F(SftpTest, WrongPasswordGivesTheLibcurlCodeAndText) {
-    connection->setPassword("not-" + server.password);
-    Error error;
-    EXPECT_FALSE(connection->connectError(&error));
-    EXPECT_EQ(error.domain, "SFTP");
-    EXPECT_EQ(error.code, int(CURLE_LOGIN_DENIED));
-    EXPECT_FALSE(error.description.isEmpty());
 }
 
 TEST_F(SftpTest, ListingsOfHomeRelativeAndEmptyFolders) {
@@ -189,54 +211,6 @@ TEST_F(SftpTest, UploadOntoAnExistingFileRemovesItOnlyAfterTheData) {
     EXPECT_LT(removedAt, renamedAt) << log.toStdString();
 }
 
-TEST_F(SftpTest, TemporaryNameNeverHitsAnExistingFile) {
-    makeFile(remote("3.png"), "three");
-    makeFile(remote("4.png"), "four");
-    QList<uint32_t> draws{3, 100004, 5};
-    connection->setRandomSource([&draws]() { return draws.isEmpty() ? 6u : draws.takeFirst(); });
-    ASSERT_TRUE(writeFile(device("new.png"), "new"));
-    Error error;
-    ASSERT_TRUE(connection->uploadFileFromPath(device("new.png"), remote("new.png"), &error))
-        << error.description.toStdString();
-    EXPECT_EQ(readFile(remote("3.png")), "three");
-    EXPECT_EQ(readFile(remote("4.png")), "four");
-    EXPECT_EQ(sortedEntries(folder), QStringList({"3.png", "4.png", "new.png"}));
-}
-
-TEST_F(SftpTest, NamesWithQuotesSpacesAndEscapesWork) {
-    const QStringList cases{
-        "Bob's page.html",
-        "say \"hi\" \\ there.txt",
-        "My Site/a#b 100%.html",
-        QString::fromUtf8("\xc3\xbc"
-                          "ber/\xe6\x97\xa5\xe6\x9c\xac 'x'.css"),
-        "~tilde.js",
-    };
-    for (const QString& name : cases) {
-        SCOPED_TRACE(name.toStdString());
-        const QByteArray contents = "contents of " + name.toUtf8();
-        ASSERT_TRUE(writeFile(device("up"), contents));
-        Error error;
-        ASSERT_TRUE(connection->uploadFileFromPath(device("up"), remote(name), &error))
-            << error.description.toStdString();
-        EXPECT_EQ(readFile(remote(name)), contents);
-        // Once more onto the existing file: remove and rename with the awkward name.
-        ASSERT_TRUE(connection->uploadFileFromPath(device("up"), remote(name), &error))
-            << error.description.toStdString();
-        auto found = connection->attributesOfItemAtPath(remote(name), &error);
-        ASSERT_TRUE(found) << error.description.toStdString();
-        ASSERT_TRUE(connection->downloadFileFromPath(remote(name), device("down"), &error))
-            << error.description.toStdString();
-        EXPECT_EQ(readFile(device("down")), contents);
-        const QString moved = remote(name) + " 'moved'";
-        ASSERT_TRUE(connection->moveItemAtPath(remote(name), moved, &error))
-            << error.description.toStdString();
-        EXPECT_EQ(readFile(moved), contents);
-        ASSERT_TRUE(connection->removeItemAtPath(moved, &error)) << error.description.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(moved));
-    }
-}
-
 TEST_F(SftpTest, NamesThatAreNotUtf8KeepTheirBytes) {
     const QByteArray rawName = QFile::encodeName(folder) + "/caf\xe9"
                                                            " 1.txt";
@@ -263,155 +237,22 @@ TEST_F(SftpTest, NamesThatAreNotUtf8KeepTheirBytes) {
     EXPECT_NE(::access(rawName.constData(), F_OK), 0);
 }
 
-TEST_F(SftpTest, RemovalDeletesATreeAndNeverFollowsLinks) {
-    makeFile(remote("tree/a.txt"), "a");
-    makeFile(remote("tree/sub dir/b's.txt"), "b");
-    makeFile(remote("tree/sub dir/deeper/c.txt"), "c");
-    makeFile(remote("public_html/index.html"), "home");
-    makeFile(remote("public_html/img/logo.png"), "logo");
-    ASSERT_TRUE(QFile::link("public_html", remote("www")));
-    ASSERT_TRUE(QDir().mkpath(remote("nest")));
-    ASSERT_TRUE(QFile::link("..", remote("nest/up")));
-    giveToAccount(folder);
-    ASSERT_EQ(QProcess::execute("chown", {"-h", server.user, remote("www"), remote("nest/up")}), 0);
-
-    Error error;
-    ASSERT_TRUE(connection->removeItemAtPath(remote("tree"), &error))
-        << error.description.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(remote("tree")));
-    ASSERT_TRUE(connection->removeItemAtPath(remote("www"), &error))
-        << error.description.toStdString();
-    EXPECT_FALSE(QFileInfo(remote("www")).isSymLink());
-    EXPECT_EQ(readFile(remote("public_html/index.html")), "home");
-    EXPECT_EQ(readFile(remote("public_html/img/logo.png")), "logo");
-    ASSERT_TRUE(connection->removeItemAtPath(remote("nest"), &error))
-        << error.description.toStdString();
-    EXPECT_EQ(sortedEntries(folder), QStringList({"public_html"}));
-
+// Removing an entry that is not there succeeds without saying it was removed.
+TEST_F(SftpTest, RemovingAMissingEntryDoesNotReportItRemoved) {
     RecordingDelegate delegate;
     connection->setDelegate(&delegate);
+    Error error;
     EXPECT_TRUE(connection->removeItemAtPath(remote("never"), &error));
     EXPECT_FALSE(delegate.calls.contains("didRemove " + remote("never")));
 }
 
-TEST_F(SftpTest, UploadOverAFolderFailsAndKeepsTheFolder) {
-    makeFile(remote("site/index.html"), "keep me");
-    ASSERT_TRUE(writeFile(device("site"), "a file"));
-    Error error;
-    EXPECT_FALSE(connection->uploadFileFromPath(device("site"), remote("site"), &error));
-    EXPECT_EQ(error.description, "A folder named 'site' exists");
-    EXPECT_EQ(readFile(remote("site/index.html")), "keep me");
-    EXPECT_EQ(sortedEntries(folder), QStringList({"site"}));
-}
-
-TEST_F(SftpTest, EntriesAppearingBetweenUploadsOfAFolderAreHandled) {
-    // A folder upload reads the folder once; entries made by someone else meanwhile must
-    // neither break the upload of a file nor let a file replace a folder.
-    ASSERT_TRUE(writeFile(device("first.html"), "first"));
-    ASSERT_TRUE(writeFile(device("second.html"), "second"));
-    ASSERT_TRUE(writeFile(device("folder"), "a file"));
-    Error error;
-    ASSERT_TRUE(connection->uploadFileFromPath(device("first.html"), remote("first.html"), &error))
-        << error.description.toStdString();
-    makeFile(remote("second.html"), "made by someone else");
-    makeFile(remote("folder/inside.html"), "keep me");
-    ASSERT_TRUE(
-        connection->uploadFileFromPath(device("second.html"), remote("second.html"), &error))
-        << error.description.toStdString();
-    EXPECT_EQ(readFile(remote("second.html")), "second");
-    EXPECT_FALSE(connection->uploadFileFromPath(device("folder"), remote("folder"), &error));
-    EXPECT_EQ(readFile(remote("folder/inside.html")), "keep me");
-}
-
-TEST_F(SftpTest, DownloadReplacesTheLocalFileOnlyOnSuccess) {
+TEST_F(SftpTest, RelativeDownloadPathIsInsideTheHomeFolder) {
     makeFile(remote("remote.txt"), "from the server");
-    ASSERT_TRUE(writeFile(device("target.txt"), "local copy"));
     Error error;
-    ASSERT_TRUE(
-        connection->downloadFileFromPath(remote("remote.txt"), device("target.txt"), &error))
-        << error.description.toStdString();
-    EXPECT_EQ(readFile(device("target.txt")), "from the server");
-    ASSERT_TRUE(writeFile(device("target.txt"), "local copy"));
-    EXPECT_FALSE(
-        connection->downloadFileFromPath(remote("missing.txt"), device("target.txt"), &error));
-    EXPECT_EQ(error.domain, "SFTP");
-    EXPECT_EQ(readFile(device("target.txt")), "local copy");
-    // A relative path is inside the home folder.
     const QString relative = QFileInfo(folder).fileName() + "/remote.txt";
     ASSERT_TRUE(connection->downloadFileFromPath(relative, device("relative.txt"), &error))
         << error.description.toStdString();
     EXPECT_EQ(readFile(device("relative.txt")), "from the server");
-}
-
-TEST_F(SftpTest, PathsWithLineBreaksAreRefusedAndNothingIsSent) {
-    ASSERT_TRUE(connection->connectError());
-    ASSERT_TRUE(writeFile(device("file"), "x"));
-    makeFile(remote("ok"), "ok");
-    using Operation = std::function<bool(SFTPConnection&, const QString&, Error*)>;
-    const QList<QPair<const char*, Operation>> operations{
-        {"list", [](SFTPConnection& c, const QString& p,
-                    Error* e) { return bool(c.contentsOfDirectoryAtPath(p, e)); }},
-        {"mkdir", [](SFTPConnection& c, const QString& p,
-                     Error* e) { return c.createDirectoryAtPath(p, e); }},
-        {"move from", [this](SFTPConnection& c, const QString& p,
-                             Error* e) { return c.moveItemAtPath(p, remote("x"), e); }},
-        {"move to", [this](SFTPConnection& c, const QString& p,
-                           Error* e) { return c.moveItemAtPath(remote("ok"), p, e); }},
-        {"remove",
-         [](SFTPConnection& c, const QString& p, Error* e) { return c.removeItemAtPath(p, e); }},
-        {"upload", [this](SFTPConnection& c, const QString& p,
-                          Error* e) { return c.uploadFileFromPath(device("file"), p, e); }},
-        {"download", [this](SFTPConnection& c, const QString& p,
-                            Error* e) { return c.downloadFileFromPath(p, device("out"), e); }},
-    };
-    for (const QString& path :
-         {remote("a\nb"), remote("a\r\nrm ok"), remote(QString("a") + QChar(0) + "b")}) {
-        for (const auto& [name, operation] : operations) {
-            SCOPED_TRACE(name);
-            const qsizetype mark = logMark();
-            Error error;
-            EXPECT_FALSE(operation(*connection, path, &error));
-            EXPECT_EQ(error, (Error{ConnectionGenericErrorDomain, ConnectionInvalidPathErrorCode,
-                                    "Invalid path"}));
-            EXPECT_EQ(logSince(mark), QString());
-        }
-    }
-    EXPECT_EQ(sortedEntries(folder), QStringList({"ok"}));
-}
-
-TEST(SftpDroppedServer, OperationsFailInsteadOfHangingOrSucceeding) {
-    quorvel::test::PrivateServer server("sshd");
-    ASSERT_TRUE(server.info());
-    const ServerInfo& info = *server.info();
-    const QString file = info.root + "/doomed.txt";
-    ASSERT_TRUE(writeFile(file, "x"));
-    ASSERT_EQ(QProcess::execute("chown", {info.user, file}), 0);
-    QTemporaryDir dir;
-    SFTPConnection connection;
-    connection.setScheme("sftp");
-    connection.setHost(info.host);
-    connection.setPort(info.port);
-    connection.setUsername(info.user);
-    connection.setPassword(info.password);
-    connection.setKnownHostsPath(dir.filePath("known_hosts"));
-    Error error;
-    ASSERT_TRUE(connection.connectError(&error)) << error.description.toStdString();
-    ASSERT_TRUE(connection.attributesOfItemAtPath(file));
-    connection.setConnectTimeout(2);
-    connection.setStallTimeout(2);
-
-    // Frozen: the session stays open and nothing answers.
-    server.pause();
-    EXPECT_FALSE(connection.contentsOfDirectoryAtPath(info.root, &error));
-    EXPECT_EQ(error.domain, "SFTP");
-    server.resume();
-
-    // Gone: removal cannot know the entry is gone, so it does not say so.
-    server.stop();
-    error = Error();
-    EXPECT_FALSE(connection.removeItemAtPath(file, &error));
-    EXPECT_EQ(error.domain, "SFTP");
-    EXPECT_NE(error.code, 0);
 }
 
 } // namespace
