@@ -5,12 +5,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QThread>
 
@@ -274,17 +272,7 @@ void AlertView::show() {
     overlay->centrePanel();
     overlay->show();
     overlay->raise();
-    if (animationsEnabled()) {
-        auto* effect = new QGraphicsOpacityEffect(overlay);
-        overlay->setGraphicsEffect(effect);
-        auto* fade = new QPropertyAnimation(effect, "opacity", overlay);
-        fade->setDuration(150);
-        fade->setStartValue(0.0);
-        fade->setEndValue(1.0);
-        connect(fade, &QPropertyAnimation::finished, overlay,
-                [overlay] { overlay->setGraphicsEffect(nullptr); });
-        fade->start(QAbstractAnimation::DeleteWhenStopped);
-    }
+    fadeIn(overlay, 150);
     m_visible = true;
     shownAlerts().append(this);
     // A window closed under the alert takes it away: nobody can answer it any more.

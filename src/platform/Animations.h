@@ -5,3 +5,9 @@
 // appear and disappear calls is the same either way.
 bool animationsEnabled();
 void setAnimationsEnabled(bool enabled);
+
+class QWidget;
+
+// Fades a freshly shown widget in over durationMs when animations are on; the widget is fully
+// usable at once either way.
+void fadeIn(QWidget* widget, int durationMs);

@@ -5,12 +5,10 @@
 #include "platform/Window.h"
 
 #include <QEvent>
-#include <QGraphicsOpacityEffect>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPropertyAnimation>
 
 // The dark panel with its arrow; the content view sits inside the border.
 class PopoverPanel : public QWidget {
@@ -219,17 +217,8 @@ void PopoverController::presentPopoverFromRect(const QRectF& rect, QWidget* view
         place();
         overlay->show();
         overlay->raise();
-        if (animated && animationsEnabled()) {
-            auto* effect = new QGraphicsOpacityEffect(overlay);
-            overlay->setGraphicsEffect(effect);
-            auto* fade = new QPropertyAnimation(effect, "opacity", overlay);
-            fade->setDuration(200);
-            fade->setStartValue(0.0);
-            fade->setEndValue(1.0);
-            connect(fade, &QPropertyAnimation::finished, overlay,
-                    [overlay] { overlay->setGraphicsEffect(nullptr); });
-            fade->start(QAbstractAnimation::DeleteWhenStopped);
-        }
+        if (animated)
+            fadeIn(overlay, 200);
         m_content->viewDidAppear(animated);
         return;
     }

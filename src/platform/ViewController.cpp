@@ -4,10 +4,8 @@
 #include "platform/NavigationController.h"
 
 #include <QEvent>
-#include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPropertyAnimation>
 
 void NavigationItem::setTitle(const QString& title) {
     m_title = title;
@@ -237,18 +235,9 @@ void ViewController::presentModalViewController(ViewController* controller, bool
     overlay->setContent(content);
     overlay->show();
     overlay->raise();
-    if (animated && animationsEnabled()) {
-        // Every transition fades in here; only the end state matters to the screens.
-        auto* effect = new QGraphicsOpacityEffect(overlay);
-        overlay->setGraphicsEffect(effect);
-        auto* fade = new QPropertyAnimation(effect, "opacity", overlay);
-        fade->setDuration(250);
-        fade->setStartValue(0.0);
-        fade->setEndValue(1.0);
-        QObject::connect(fade, &QPropertyAnimation::finished, overlay,
-                         [overlay] { overlay->setGraphicsEffect(nullptr); });
-        fade->start(QAbstractAnimation::DeleteWhenStopped);
-    }
+    // Every transition fades in here; only the end state matters to the screens.
+    if (animated)
+        fadeIn(overlay, 250);
     controller->viewDidAppear(animated);
     if (fullScreen)
         viewDidDisappear(animated);
