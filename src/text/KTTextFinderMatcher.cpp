@@ -69,6 +69,11 @@ void KTTextFinderMatcher::setStatus(Status status, const QString& description, u
     m_errorOffset = offset;
 }
 
+void KTTextFinderMatcher::setTimedOut() {
+    setStatus(Status::TimedOut,
+              QStringLiteral("The regular expression took too long and was stopped."));
+}
+
 int32_t KTTextFinderMatcher::timeLimitForLength(qsizetype length) const {
     if (m_timeLimit > 0)
         return m_timeLimit;
@@ -148,8 +153,7 @@ QList<NSRange> KTTextFinderMatcher::matchesInString(const QString& text) {
                 NSMakeRange(static_cast<uint32_t>(start), static_cast<uint32_t>(end - start)));
     }
     if (isStopped(status))
-        setStatus(Status::TimedOut,
-                  QStringLiteral("The regular expression took too long and was stopped."));
+        setTimedOut();
     return matches;
 }
 
@@ -182,8 +186,7 @@ std::optional<QString> KTTextFinderMatcher::replacementForMatch(const QString& t
         return notAMatch();
     const bool found = matcher->find(range.location, status);
     if (isStopped(status)) {
-        setStatus(Status::TimedOut,
-                  QStringLiteral("The regular expression took too long and was stopped."));
+        setTimedOut();
         return std::nullopt;
     }
     if (!found || U_FAILURE(status) ||
@@ -252,8 +255,7 @@ KTTextFinderMatcher::replacementsInString(const QString& text, const QString& re
         appendPosition = end;
     }
     if (isStopped(status)) {
-        setStatus(Status::TimedOut,
-                  QStringLiteral("The regular expression took too long and was stopped."));
+        setTimedOut();
         return std::nullopt;
     }
     if (U_FAILURE(status))

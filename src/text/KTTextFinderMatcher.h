@@ -91,6 +91,8 @@ public:
 private:
     bool preparePattern();
     void setStatus(Status status, const QString& description = {}, uint32_t offset = NSNotFound);
+    // A search stopped by the step budget.
+    void setTimedOut();
     int32_t timeLimitForLength(qsizetype length) const;
 
     QString m_findText;
