@@ -300,7 +300,7 @@ bool RemoteConnection::upload(std::FILE* file, qint64 size, QIODevice* device, c
     // entry is then deleted after the data whether or not the listing showed it, since it may
     // have appeared since; a folder that appeared since makes the rename fail.
     const bool cached = m_recentListing.isValid() && m_recentListing.folder == folder &&
-                        m_recentListing.age.isValid() && m_recentListing.age.elapsed() < 10000;
+                        m_recentListing.age.elapsed() < 10000;
     if (cached) {
         siblings = m_recentListing.contents;
         lookup = Lookup::Missing;
@@ -333,14 +333,12 @@ bool RemoteConnection::upload(std::FILE* file, qint64 size, QIODevice* device, c
                      m_session.commandList(commandsAfterUpload(temporary, path, replaces)));
     if (file) {
         curl_easy_setopt(handle, CURLOPT_READDATA, file);
-        if (size >= 0)
-            curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
     } else {
         curl_easy_setopt(handle, CURLOPT_READFUNCTION, &readFromDevice);
         curl_easy_setopt(handle, CURLOPT_READDATA, device);
-        if (size >= 0)
-            curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
     }
+    if (size >= 0)
+        curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
     if (!performRequest(error)) {
         m_recentListing = RecentListing();
         return false;

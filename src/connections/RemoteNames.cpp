@@ -4,10 +4,6 @@
 
 namespace remotenames {
 
-QString decode(const char* data, qsizetype length) {
-    return serverStringFromBytes(QByteArrayView(data, length));
-}
-
 QString decode(const QByteArray& bytes) {
     return serverStringFromBytes(bytes);
 }

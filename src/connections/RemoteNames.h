@@ -10,7 +10,6 @@
 namespace remotenames {
 
 QString decode(const QByteArray& bytes);
-QString decode(const char* bytes, qsizetype length);
 QByteArray encode(const QString& name);
 
 // Percent-encodes every byte of the encoded path except unreserved characters and "/", so

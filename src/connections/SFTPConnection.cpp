@@ -52,10 +52,10 @@ void SFTPConnection::applyProtocolOptions(Request request) {
     m_hostKeyChanged = false;
     curl_easy_setopt(handle, CURLOPT_SSH_HOSTKEYFUNCTION, &SFTPConnection::hostKeyCallback);
     curl_easy_setopt(handle, CURLOPT_SSH_HOSTKEYDATA, this);
-    if (request == Request::Listing || request == Request::Command)
+    if (request == Request::Listing || request == Request::Command) {
         curl_easy_setopt(handle, CURLOPT_SSH_AUTH_TYPES, long(CURLSSH_AUTH_PASSWORD));
-    if (request == Request::Listing || request == Request::Command)
         curl_easy_setopt(handle, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
+    }
 }
 
 QString SFTPConnection::knownHostName() const {
