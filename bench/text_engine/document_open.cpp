@@ -90,9 +90,6 @@ int main(int argc, char** argv) {
     std::vector<Run> runs;
     for (int i = 0; i < kRuns; ++i)
         runs.push_back(openOnce(folder.path()));
-    std::vector<double> totals;
-    for (const Run& run : runs)
-        totals.push_back(run.loadMs + run.paintMs);
     std::vector<Run> sorted = runs;
     std::sort(sorted.begin(), sorted.end(), [](const Run& a, const Run& b) {
         return a.loadMs + a.paintMs < b.loadMs + b.paintMs;

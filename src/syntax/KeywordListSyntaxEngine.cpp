@@ -506,8 +506,7 @@ void KeywordListSyntaxEngine::setTextStorage(KTTextStorage* textStorage) {
         }
     }
     applyThemeColorsToFirstTextView(textStorage);
-    KTSyntaxEngine::setTextStorage(textStorage);
-    setNeedsParse();
+    KTSyntaxEngine::setTextStorage(textStorage); // parses what is visible
 }
 
 void KeywordListSyntaxEngine::setSyntaxTheme(std::shared_ptr<KTSyntaxTheme> theme) {

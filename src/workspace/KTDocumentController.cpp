@@ -270,10 +270,7 @@ void KTDocumentController::scrollViewDidScroll(KTTextView* textView) {
 
 void KTDocumentController::viewDidAppear(bool) {
     visible_ = true;
-    if (leftMargin_ && editorView_) {
-        leftMargin_->resize(leftMargin_->width(), editorView_->height());
-        leftMargin_->setNeedsDisplay();
-    }
+    updateLeftMargin();
     QTimer::singleShot(100, this, [this] { _updateContentOffset(); });
 }
 

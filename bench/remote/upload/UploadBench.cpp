@@ -3,6 +3,7 @@
 //
 //   bench_remote_upload [files] [bytes per file]
 
+#include "TestServers.h"
 #include "connections/FTPConnection.h"
 
 #include <QCoreApplication>
@@ -16,31 +17,6 @@
 #include <cstdio>
 
 namespace {
-
-struct Server {
-    QString port, user, password, root;
-};
-
-bool startServer(const QString& dir, Server* server) {
-    if (QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "start-ftp", dir, "passive"}) != 0)
-        return false;
-    QFile env(QDir(dir).filePath("server.env"));
-    if (!env.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : env.readAll().split('\n')) {
-        const QString text = QString::fromUtf8(line);
-        const QString value = text.section('=', 1);
-        if (text.startsWith("PORT="))
-            server->port = value;
-        else if (text.startsWith("USER="))
-            server->user = value;
-        else if (text.startsWith("PASSWORD="))
-            server->password = value;
-        else if (text.startsWith("ROOT="))
-            server->root = value;
-    }
-    return !server->port.isEmpty();
-}
 
 int countFiles(const QString& folder) {
     return int(QDir(folder).entryList(QDir::Files).size());
@@ -64,12 +40,13 @@ int main(int argc, char** argv) {
         file.write(bytes);
     }
 
-    Server server;
-    const QString serverDir = work.filePath("server");
-    if (!startServer(serverDir, &server)) {
+    // Stopped when it goes out of scope, on every way out.
+    const quorvel::test::PrivateServer ftp;
+    if (!ftp.info()) {
         std::fprintf(stderr, "could not start the FTP server\n");
         return 1;
     }
+    const quorvel::test::ServerInfo& server = *ftp.info();
 
     // The machine may be shared: the rounds alternate between the two and the best of each
     // counts.
@@ -100,7 +77,6 @@ int main(int argc, char** argv) {
         ours = std::min(ours, double(timer.nsecsElapsed()) / 1e6);
         if (!ok) {
             std::fprintf(stderr, "FTPConnection failed: %s\n", qPrintable(error.description));
-            QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "stop", serverDir});
             return 1;
         }
 
@@ -116,13 +92,11 @@ int main(int argc, char** argv) {
         theirs = std::min(theirs, double(timer.nsecsElapsed()) / 1e6);
         if (!lftpRan) {
             std::fprintf(stderr, "lftp failed: %s\n", lftp.readAllStandardError().constData());
-            QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "stop", serverDir});
             return 1;
         }
         oursArrived = std::min(oursArrived, countFiles(server.root + ourFolder));
         theirsArrived = std::min(theirsArrived, countFiles(server.root + theirFolder));
     }
-    QProcess::execute("sh", {QUORVEL_TEST_SERVERS_SCRIPT, "stop", serverDir});
 
     std::printf("upload of %d files of %d bytes into a local FTP server\n", files, size);
     std::printf("  best of %d rounds each\n", rounds);
