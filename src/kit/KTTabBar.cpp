@@ -57,12 +57,11 @@ protected:
         // Content insets: top 9, left 30, bottom 0, right 30.
         QRect content = rect().adjusted(30, 9, -30, 0);
         const QPixmap pixmap = icon().pixmap(16, 16);
-        int textLeft = content.left();
         const QString shown = fontMetrics().elidedText(
             text(), Qt::ElideRight, content.width() - (pixmap.isNull() ? 0 : 20));
         const int textWidth = fontMetrics().horizontalAdvance(shown);
         const int total = textWidth + (pixmap.isNull() ? 0 : 20);
-        textLeft = content.left() + std::max(0, (content.width() - total) / 2);
+        int textLeft = content.left() + std::max(0, (content.width() - total) / 2);
         if (!pixmap.isNull()) {
             painter.drawPixmap(textLeft, content.center().y() - 8, pixmap);
             textLeft += 20;

@@ -13,7 +13,8 @@ constexpr const char* MaskProperty = "_autoresizingMask";
 // What the child's frame and its parent's size were when last seen together.
 constexpr const char* FrameProperty = "_autoresizingFrame";
 constexpr const char* ParentSizeProperty = "_autoresizingParentSize";
-constexpr const char* WatchedProperty = "_autoresizingWatched";
+// The object that watches a parent is found by this name among the parent's children.
+const QString WatcherName = QStringLiteral("_autoresizingWatcher");
 
 // Shares delta among the flexible parts (margin before, length, margin after).
 void share(int delta, bool flexBefore, bool flexLength, bool flexAfter, int& before, int& length,
@@ -112,19 +113,13 @@ void setAutoresizingMask(QWidget* widget, AutoresizingMask mask) {
     QWidget* parent = widget->parentWidget();
     if (!parent)
         return;
-    Watcher* watcher = nullptr;
-    if (!parent->property(WatchedProperty).toBool()) {
-        parent->setProperty(WatchedProperty, true);
+    auto* watcher =
+        static_cast<Watcher*>(parent->findChild<QObject*>(WatcherName, Qt::FindDirectChildrenOnly));
+    if (!watcher) {
         watcher = new Watcher(parent);
-        watcher->setObjectName(QStringLiteral("_autoresizingWatcher"));
-    } else {
-        for (QObject* child : parent->children()) {
-            if (child->objectName() == QStringLiteral("_autoresizingWatcher"))
-                watcher = static_cast<Watcher*>(child);
-        }
+        watcher->setObjectName(WatcherName);
     }
-    if (watcher)
-        watcher->watchChild(widget);
+    watcher->watchChild(widget);
     record(widget);
 }
 

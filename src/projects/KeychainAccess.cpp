@@ -27,16 +27,16 @@ QString KeychainAccess::getPasswordForUsername(const QString& username, const QS
         return QString();
     }
     clear(error);
-    int32_t status = SecureStore::findItem(serviceName, username, false);
+    // One lookup answers both whether the item exists and its secret.
+    std::optional<QByteArray> data;
+    int32_t status = SecureStore::findItem(serviceName, username, true, &data);
     if (status == SecureStore::errSecItemNotFound)
         return QString();
     if (status != SecureStore::errSecSuccess) {
         fail(error, status);
         return QString();
     }
-    std::optional<QByteArray> data;
-    status = SecureStore::findItem(serviceName, username, true, &data);
-    if (status == SecureStore::errSecSuccess && data) {
+    if (data) {
         // Bytes that are not UTF-8 are as unreadable as missing ones: storing a new password
         // then replaces the item instead of adding a second one beside it.
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -45,12 +45,8 @@ QString KeychainAccess::getPasswordForUsername(const QString& username, const QS
             // An empty password is a password, not a missing one.
             return password.isNull() ? QStringLiteral("") : password;
         }
-        status = SecureStore::errSecSuccess;
-        data.reset();
     }
-    fail(error, status == SecureStore::errSecSuccess || status == SecureStore::errSecItemNotFound
-                    ? unreadablePasswordCode
-                    : status);
+    fail(error, unreadablePasswordCode);
     return QString();
 }
 
